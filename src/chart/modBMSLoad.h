@@ -1,0 +1,111 @@
+// The chart model and its loader: header fields, per-id tables, measures and the timed objects.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "shell/vb.h"
+
+namespace modBMSLoad {
+
+using vb::Currency;
+using vb::Integer;
+using vb::Long;
+using vb::Single;
+
+// Object kinds.
+constexpr Long KIND_NORMAL = 0x1000, KIND_INVISIBLE = 0x2000, KIND_LN_START = 0x4000,
+               KIND_LN_HELD = 0x4001, KIND_LN_END = 0x4002;
+// Internal channels that are not lanes.
+constexpr Integer CH_BARLINE = -1, CH_BGM = 1, CH_BPM = 3, CH_BGA_BASE = 4, CH_BGA_POOR = 6,
+                  CH_BGA_LAYER = 7, CH_BPM_TABLE = 8, CH_STOP = 9;
+// Time of an object not yet timed: the largest whole Currency value.
+constexpr Currency kNotTimed = Currency::FromRaw(9223372036854770000LL);
+
+struct ObjRecord {
+    Integer Enabled = 0;  // -1 still to be processed, 0 done
+    Integer Channel = 0;
+    Long Kind = 0;
+    Integer Measure = 0;
+    Currency Pos;
+    Currency Time;
+    Long Value = 0;
+    Integer Side = 0;
+    Long Link = 0;
+};
+
+struct MeasureRecord {
+    Currency Length;  // ticks
+    Currency Pos;     // ticks
+    Currency Time;    // ms
+};
+
+struct RECT {
+    Long Left = 0, Top = 0, Right = 0, Bottom = 0;
+};
+
+struct BgaRecord {
+    Integer BmpNo = 0;
+    RECT SrcRect;
+    Integer DestX = 0, DestY = 0;
+};
+
+// Header block.
+extern std::string BMSFileName, BMSFolder, PathWav;
+extern Long Player;
+extern std::string Genre, Title, Artist;
+extern Single Bpm, BaseBpm;
+extern Long PlayLevel, Rank;
+extern Single Total, VolWav;
+extern Integer LnObj;
+extern vb::Array<Long, 0, 2> NoteCount;
+extern Integer MaxMeasure;
+extern Currency TotalTime;
+extern Long RandomValue;
+extern bool IfFlag;
+extern std::string RandomText, DisplayTitle;
+extern Integer StartMeasure;
+extern Long LoadTime;     // duration of the last load in ms
+extern Long LastDotTime;  // caption progress
+
+// Per-id tables (WavBuffer and BmpSurface are the media slots of modMain).
+extern vb::Array<Single, 0, 1295> BpmTable;
+extern vb::Array<Long, 0, 1295> StopTable;
+extern vb::Array<BgaRecord, 0, 1295> BgaTable;
+
+extern vb::Array<MeasureRecord, 0, 999> MeasureInfo;
+extern vb::Array<ObjRecord, 0, 999> BarLine;
+extern vb::DynArray<ObjRecord> Obj;
+extern Long ObjCount;
+
+Long DecodeId(const std::string& text);
+Long DigitValue(char32_t c);
+
+// Loading.
+void LoadBMS();
+void LoadBMSStart();
+Long LoadBMSData();
+void LoadBMSLine(const std::string& line);
+void ShowLoadProgress();
+void ClearPlayState();
+void LoadBMSHeader(const std::string& command, const std::string& argument);
+void LoadBMSObject(const std::string& command, const std::string& data);
+Integer MapChannel(Integer channel);
+
+// Sorting and timing.
+void LoadBMSSort();
+void QuickSortObj(Long lo, Long hi);
+void PlayTimeCount();
+void ClearObj(ObjRecord& record);
+void SwapObj(ObjRecord& a, ObjRecord& b);
+
+// Seek.
+void SeekBMS(Integer measure);
+
+// Seeds the #RANDOM generator; a negative seed means "from the clock" (the player's behaviour).
+void SetRandomSeed(int64_t seed);
+
+// Resets the model to its start-up state (tests).
+void Reset();
+
+}  // namespace modBMSLoad

@@ -1,0 +1,45 @@
+// One off-screen image that copies rectangles of itself onto the composition surface, with black
+// (or green, for picture-box images) as the transparent colour.
+#pragma once
+
+#include <string>
+
+#include "chart/modBMSLoad.h"
+#include "platform/platform.h"
+#include "shell/vb.h"
+
+using RECT = modBMSLoad::RECT;
+
+RECT MakeRect(vb::Long x, vb::Long y, vb::Long w, vb::Long h);
+
+class clsDrawSurface {
+public:
+    bool init(const std::string& cFileName, bool blackFlag = false);
+    bool initFromPictureBox(const plat::Image& picture);
+    bool initText(const std::string& cstrTitle);
+    void clear();
+    void reset() { initialized_ = false; }
+    void draw(vb::Long X, vb::Long Y, RECT& srcRect);
+    void drawFast(vb::Long X, vb::Long Y, const RECT& srcRect);
+    void drawStretch(RECT& destRect, RECT& srcRect);
+    bool isInitialized() const { return initialized_; }
+    vb::Long Width() const { return surfaceWidth_; }
+    vb::Long Height() const { return surfaceHeight_; }
+    const std::string& FileName() const { return fileName_; }
+    const plat::Image& Pixels() const { return surface_; }
+
+    // The clipping rule of draw and drawStretch (exposed for tests).
+    bool clipRect(RECT& destRect, RECT& srcRect);
+
+private:
+    bool findAndLoad(const std::string& cFileName, bool blackFlag);
+    bool loadImage(const std::string& cFileName, bool blackFlag);
+
+    plat::Image surface_;
+    bool hasSurface_ = false;
+    uint32_t colorKey_ = 0;
+    std::string fileName_;
+    vb::Long surfaceWidth_ = 0;
+    vb::Long surfaceHeight_ = 0;
+    bool initialized_ = false;
+};

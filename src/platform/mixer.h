@@ -1,0 +1,68 @@
+// The software mixer that stands in for the sound card's secondary buffers: each voice holds one
+// sound's PCM in its own sample format, a play cursor, a frequency, an attenuation and a playing
+// flag that clears when the data runs out. The device pulls mixed stereo float frames from it
+// (the real one from its audio thread, the headless one as the virtual clock moves).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace plat {
+
+enum class SampleType : uint8_t { U8, S16, S24, S32, F32 };
+
+// Decoded PCM, interleaved, little-endian, in the file's own sample format.
+struct Pcm {
+    SampleType type = SampleType::S16;
+    int32_t channels = 0;
+    int32_t rate = 0;  // samples per second
+    std::vector<uint8_t> data;
+
+    int32_t BytesPerSample() const;
+    int32_t BlockAlign() const { return BytesPerSample() * channels; }
+    int32_t BitsPerSample() const { return BytesPerSample() * 8; }
+    int32_t AvgBytesPerSec() const { return BlockAlign() * rate; }
+};
+
+using VoiceId = int32_t;  // 0 is never a voice
+
+class Mixer {
+public:
+    explicit Mixer(int32_t outputRate = 44100);
+    ~Mixer();
+    Mixer(const Mixer&) = delete;
+    Mixer& operator=(const Mixer&) = delete;
+
+    int32_t OutputRate() const { return outputRate_; }
+
+    // A stopped voice over the sound's data; the data is shared, never copied.
+    VoiceId Create(std::shared_ptr<const Pcm> pcm);
+    void Release(VoiceId id);
+    // Stops, moves the play cursor to byteOffset (rounded down to a whole frame), starts once.
+    void Play(VoiceId id, uint32_t byteOffset);
+    void Stop(VoiceId id);
+    bool IsPlaying(VoiceId id);
+    // Byte offset of the play cursor.
+    uint32_t Position(VoiceId id);
+    void SetFrequency(VoiceId id, int32_t hz);
+    // Hundredths of a decibel, -10000 (silence) to 0; gain = 10^(att / 2000).
+    void SetAttenuation(VoiceId id, int32_t att);
+    void SetMasterGain(float gain);
+
+    // Adds nothing, writes `frames` stereo float frames (interleaved L, R) of the mix.
+    void Mix(float* out, int32_t frames);
+    int32_t PlayingVoices();
+
+private:
+    struct Voice;
+    std::mutex lock_;
+    int32_t outputRate_;
+    float masterGain_ = 1.0f;
+    std::vector<std::unique_ptr<Voice>> voices_;  // index = id - 1
+    std::vector<VoiceId> free_;
+    Voice* Find(VoiceId id);
+};
+
+}  // namespace plat

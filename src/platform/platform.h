@@ -1,0 +1,164 @@
+// The seam between Korvane and the operating system. Everything above src/platform talks to the
+// machine only through this header: a Device (real SDL window and audio, or a headless stand-in
+// with a virtual clock) plus plain functions for files, decoding and text encoding.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/mixer.h"
+
+namespace plat {
+
+// ---------------------------------------------------------------- images and sounds
+
+// A 32-bit XRGB picture (0x00RRGGBB per pixel, rows top to bottom, no padding).
+struct Image {
+    int32_t width = 0;
+    int32_t height = 0;
+    std::vector<uint32_t> pixels;
+};
+
+// Decodes an image file; with greyToBlack every pixel whose red, green and blue are all 16 or
+// less becomes pure black. Empty on any failure (missing, corrupt, absurdly large).
+std::optional<Image> DecodeImage(const std::string& path, bool greyToBlack);
+// Renders one line of text, white on black, in the named font face (fontconfig pattern; empty
+// means the default sans face that covers Japanese) at 12 pixels. Empty when it cannot.
+std::optional<Image> RenderText(const std::string& utf8, const std::string& face);
+// Writes a picture as PNG; false on failure.
+bool WritePng(const std::string& path, const Image& image);
+
+// Decodes a whole sound file to PCM in its own sample format. Empty on any failure.
+std::optional<Pcm> DecodeSound(const std::string& path);
+
+// ---------------------------------------------------------------- files and paths
+
+// The folder of the running executable, ending in "/".
+std::string ExeDir();
+// True when path names an existing regular file (taken literally: no wildcards).
+bool IsRegularFile(const std::string& path);
+// A chart's file name as it exists on disk: "\" becomes "/", and when the exact name is missing
+// each component is matched case-insensitively. Returns the converted name when nothing matches.
+std::string ResolvePath(const std::string& path);
+// Regular files in folder `dir` (a resolved folder path, "" = current folder) whose name is
+// `base` or `base` + "." + any extension, the base compared case-insensitively. Exact-case
+// matches come first, then the rest ordered by name. Names only, without the folder.
+std::vector<std::string> ListSameBase(const std::string& dir, const std::string& base);
+// Whole file contents; empty optional when it cannot be read or is larger than maxBytes.
+std::optional<std::string> ReadFile(const std::string& path, size_t maxBytes = SIZE_MAX);
+// Replaces the file's contents (written to a temporary beside it, then renamed). False on failure.
+bool WriteFileAtomic(const std::string& path, const std::string& data);
+// Appends text to a file, creating it. False on failure.
+bool AppendFile(const std::string& path, const std::string& data);
+
+// ---------------------------------------------------------------- text encoding
+
+// A chart's bytes as UTF-8: kept when they are valid UTF-8, else converted from Shift_JIS (CP932);
+// bytes that do not convert become U+FFFD.
+std::string ChartTextToUtf8(const std::string& bytes);
+bool IsValidUtf8(const std::string& bytes);
+
+// ---------------------------------------------------------------- process
+
+// Ends the process with the exit code. Tests install a handler that throws instead.
+[[noreturn]] void ExitProcess(int code);
+struct ProcessExit {
+    int code;
+};
+// When set, ExitProcess throws ProcessExit{code} instead of ending the process.
+void SetExitThrows(bool throws);
+
+// The command line of this process as one text: arguments joined by spaces, an argument that
+// holds a space or is empty wrapped in double quotes.
+void SetCommandLine(int argc, char** argv);
+std::string CommandLine();
+
+// ---------------------------------------------------------------- single instance
+
+// Hands the command line to an already running instance of this user's Korvane. True when a
+// running instance took it (this process must end at once).
+bool HandOverToRunningInstance(const std::string& cmdLine);
+// Becomes the instance that others hand over to. False when the socket cannot be made.
+bool ListenForInstances();
+// A command line handed over since the last call, if any; never blocks.
+std::optional<std::string> PollInstanceMessage();
+void StopListening();
+
+// ---------------------------------------------------------------- the device
+
+// Window-system happenings delivered by the message pass.
+struct Event {
+    enum class Type { Quit, DropFile, DoubleClick, Wheel, Expose };
+    Type type;
+    std::string text;      // DropFile: the full path
+    int32_t wheel = 0;     // Wheel: > 0 away from the user
+};
+
+// Virtual-key codes of the keys Korvane reads (Windows numbering, 0 to 255).
+namespace vk {
+constexpr int Space = 32, PageUp = 33, PageDown = 34, End = 35, Home = 36, Up = 38, Down = 40;
+constexpr int Ctrl = 17, Escape = 27, F1 = 112;
+constexpr int Digit0 = 48;  // '0' .. '9' are 48 .. 57, 'A' .. 'Z' are 65 .. 90
+}  // namespace vk
+
+class Device {
+public:
+    virtual ~Device() = default;
+
+    // Clock: milliseconds as a wrapping signed 32-bit count; Sleep blocks (or, headless, advances
+    // the virtual clock and mixes the audio that elapses).
+    virtual int32_t Now() = 0;
+    virtual void Sleep(int32_t ms) = 0;
+
+    // Window: created hidden with a client area of width x height; false when it cannot be made.
+    virtual bool OpenVideo(int width, int height) = 0;
+    virtual void CloseVideo() = 0;
+    virtual void SetCaption(const std::string& utf8) = 0;
+    virtual std::string Caption() const = 0;
+    virtual void ShowWindow() = 0;
+    virtual bool IsMinimized() = 0;
+    virtual void SetWindowPos(int x, int y) = 0;  // pixels, top-left of the window
+    virtual void GetWindowPos(int& x, int& y) = 0;
+    virtual void GetScreenSize(int& width, int& height) = 0;
+    virtual void SetAlwaysOnTop(bool on) = 0;
+    virtual void SetFontFace(const std::string& face) = 0;
+    virtual std::string FontFace() const = 0;
+    // Refresh rate of the current display mode in hertz; 0 when unknown.
+    virtual int RefreshRate() = 0;
+    virtual void SetVsync(bool on) = 0;
+    // Shows a 32-bit XRGB frame of width x height. Skips the upload when the frame equals the one
+    // on screen and the window was not exposed since.
+    virtual void Present(const uint32_t* pixels, int width, int height) = 0;
+    virtual void WaitVBlank() = 0;
+    // Next pending event, false when the queue is empty.
+    virtual bool PollEvent(Event& e) = 0;
+    // Keyboard by virtual-key code and the focus rule.
+    virtual bool KeyDown(int vkCode) = 0;
+    virtual bool IsActive() = 0;
+    // A critical message box; without a display it is written to standard error.
+    virtual void ShowMessageBox(const std::string& title, const std::string& text) = 0;
+    // The file-open dialog for charts; empty when cancelled or unavailable.
+    virtual std::optional<std::string> OpenFileDialog(const std::string& folder,
+                                                      const std::string& file) = 0;
+
+    // Audio: opens the output device with its mixer; false when it cannot.
+    virtual bool OpenAudio() = 0;
+    virtual void CloseAudio() = 0;
+    virtual Mixer& GetMixer() = 0;
+};
+
+// The device in use; a headless one is installed until a program installs another.
+Device& Dev();
+void Install(std::unique_ptr<Device> device);
+
+// The real backend: SDL2 window, renderer, keyboard and audio device.
+std::unique_ptr<Device> MakeSdlDevice();
+
+// Shorthands for the clock.
+inline int32_t Now() { return Dev().Now(); }
+inline void Sleep(int32_t ms) { Dev().Sleep(ms); }
+
+}  // namespace plat

@@ -1,0 +1,154 @@
+// The arithmetic and data conventions every module shares: run-time errors with numbers,
+// fixed-point Currency, banker's rounding, bounds-checked arrays and the text-to-number rule.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vb {
+
+// A run-time error: number and description, as the error report logs them.
+struct Error : std::exception {
+    int32_t number;
+    std::string description;
+    Error(int32_t n, std::string d) : number(n), description(std::move(d)) {}
+    const char* what() const noexcept override { return description.c_str(); }
+};
+
+[[noreturn]] void Raise(int32_t number);  // the standard description for the number
+[[noreturn]] inline void Overflow() { Raise(6); }
+[[noreturn]] inline void SubscriptOutOfRange() { Raise(9); }
+[[noreturn]] inline void DivisionByZero() { Raise(11); }
+[[noreturn]] inline void TypeMismatch() { Raise(13); }
+std::string ErrorDescription(int32_t number);
+
+using Integer = int16_t;
+using Long = int32_t;
+using Single = float;
+using Boolean = bool;  // stored as bool; VB's -1 is produced where a record field needs it
+
+// Nearest whole number, halves to even (the FPU's default rounding mode).
+inline double RoundHalfEven(double x) { return std::nearbyint(x); }
+
+// Conversions to whole numbers: round half to even, overflow is error 6.
+Long CLng(double x);
+Integer CInt(double x);
+// Int(): rounds down (a double result, as VB's Int keeps the type).
+inline double Int(double x) { return std::floor(x); }
+
+// Long arithmetic with VB's overflow check.
+Long AddL(Long a, Long b);
+Long SubL(Long a, Long b);
+Long MulL(Long a, Long b);
+
+// Fixed-point decimal with four fractional digits in a signed 64-bit integer.
+struct Currency {
+    int64_t raw = 0;  // value x 10000
+
+    static constexpr int64_t kScale = 10000;
+    static constexpr int64_t kMaxRaw = INT64_MAX;
+
+    constexpr Currency() = default;
+    static constexpr Currency FromRaw(int64_t r) {
+        Currency c;
+        c.raw = r;
+        return c;
+    }
+    static constexpr Currency FromInt(int64_t v) { return FromRaw(v * kScale); }
+    // Rounds to four decimals, halves to even; out of range is error 6.
+    static Currency FromDouble(double v);
+    static constexpr Currency Max() { return FromRaw(kMaxRaw); }  // 922337203685477.5807
+
+    double ToDouble() const { return static_cast<double>(raw) / kScale; }
+
+    friend Currency operator+(Currency a, Currency b);
+    friend Currency operator-(Currency a, Currency b);
+    Currency operator-() const;
+    Currency& operator+=(Currency b) { return *this = *this + b; }
+    Currency& operator-=(Currency b) { return *this = *this - b; }
+    friend constexpr auto operator<=>(Currency a, Currency b) = default;
+};
+
+// Text of a Currency with exactly four decimals ("2769.2309", "-0.5000").
+std::string FormatCurrency4(Currency c);
+
+// Array with declared bounds that checks every index (error 9 outside them).
+template <typename T, long Lo, long Hi>
+class Array {
+public:
+    static constexpr long kLower = Lo;
+    static constexpr long kUpper = Hi;
+    T& operator[](long i) {
+        if (i < Lo || i > Hi) SubscriptOutOfRange();
+        return items_[static_cast<size_t>(i - Lo)];
+    }
+    const T& operator[](long i) const {
+        if (i < Lo || i > Hi) SubscriptOutOfRange();
+        return items_[static_cast<size_t>(i - Lo)];
+    }
+    T* begin() { return items_; }
+    T* end() { return items_ + (Hi - Lo + 1); }
+    const T* begin() const { return items_; }
+    const T* end() const { return items_ + (Hi - Lo + 1); }
+    void Fill(const T& v) {
+        for (auto& x : items_) x = v;
+    }
+
+private:
+    T items_[Hi - Lo + 1]{};
+};
+
+// Dynamic array with lower bound 0 (ReDim Preserve keeps the contents).
+template <typename T>
+class DynArray {
+public:
+    long UBound() const { return static_cast<long>(items_.size()) - 1; }
+    void ReDim(long upper) { items_.assign(static_cast<size_t>(upper + 1), T{}); }
+    void ReDimPreserve(long upper) { items_.resize(static_cast<size_t>(upper + 1)); }
+    T& operator[](long i) {
+        if (i < 0 || i > UBound()) SubscriptOutOfRange();
+        return items_[static_cast<size_t>(i)];
+    }
+    const T& operator[](long i) const {
+        if (i < 0 || i > UBound()) SubscriptOutOfRange();
+        return items_[static_cast<size_t>(i)];
+    }
+    T* data() { return items_.data(); }
+    const T* data() const { return items_.data(); }
+
+private:
+    std::vector<T> items_;
+};
+
+// The number of a text: the longest leading number, VB's Val (blanks and tabs skipped anywhere,
+// sign, digits, decimal point, exponent E or D, &H hexadecimal and &O octal); 0 when none.
+double Val(std::string_view text);
+// The general numeric test (IsNumeric of a text): the whole text, trimmed, is one number.
+bool IsNumeric(std::string_view text);
+
+// Default conversion of numbers to text: 7 significant digits for Single, 15 for Double,
+// no trailing zeros or decimal point, no thousands separators ("0.5", "-3", "1E+20").
+std::string Str(float v);
+std::string Str(double v);
+std::string Str(int64_t v);
+inline std::string Str(int32_t v) { return Str(static_cast<int64_t>(v)); }
+inline std::string Str(int16_t v) { return Str(static_cast<int64_t>(v)); }
+
+// Shortest text that reads back (by Val) to exactly the same float.
+std::string RoundTrip(float v);
+
+// Boolean as text ("True"/"False") and back; numbers are accepted on reading (non-zero is True);
+// anything else is error 13.
+std::string BoolText(bool b);
+bool ParseBool(std::string_view text);
+// Text to a number for a typed field: the whole text must be a number, else error 13.
+double ParseNumber(std::string_view text);
+
+// Upper-casing of ASCII letters only (chart commands and file extensions).
+std::string UCase(std::string_view s);
+
+}  // namespace vb
