@@ -51,9 +51,9 @@ void PlayPause() {
 void PlayResume() {
     if (modMain::PlayState != modMain::PS_PAUSE) return;
     modMain::PlayState = modMain::PS_PLAY;
-    Long d = plat::Now() - PauseStart;
-    modCount::StartTime += d;
-    modCount::LastTime += d;
+    Long d = vb::ClockDiff(plat::Now(), PauseStart);
+    modCount::StartTime = vb::ClockAdd(modCount::StartTime, d);
+    modCount::LastTime = vb::ClockAdd(modCount::LastTime, d);
     modSound::SoundResume();
 }
 

@@ -60,7 +60,7 @@ std::string RemoveExt(const std::string& path) {
     return path.substr(0, dot);
 }
 
-void StageMark(int k) { StageTime[k] = plat::Now() - StageTime[k]; }
+void StageMark(int k) { StageTime[k] = vb::ClockDiff(plat::Now(), StageTime[k]); }
 
 void FillSineTable() {
     for (int i = 0; i <= 255; ++i)

@@ -45,6 +45,14 @@ Long AddL(Long a, Long b);
 Long SubL(Long a, Long b);
 Long MulL(Long a, Long b);
 
+// Difference of two millisecond clock readings; the clock wraps, so the difference does too.
+inline Long ClockDiff(Long later, Long earlier) {
+    return static_cast<Long>(static_cast<uint32_t>(later) - static_cast<uint32_t>(earlier));
+}
+inline Long ClockAdd(Long t, Long d) {
+    return static_cast<Long>(static_cast<uint32_t>(t) + static_cast<uint32_t>(d));
+}
+
 // Fixed-point decimal with four fractional digits in a signed 64-bit integer.
 struct Currency {
     int64_t raw = 0;  // value x 10000
