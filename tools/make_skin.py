@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Draws Korvane's skin sheets and bitmap font into assets/image/.
 
-Run it from anywhere: `python3 tools/make_skin.py` (Debian's python3-pil).
+Run it from anywhere: `tools/make_skin.py` (Debian's /usr/bin/python3 with
+python3-pil).
 It writes skin_00.png (lane frames, bottom panels, separator strip),
 skin_01.png (key beams, notes, key-down sprites), skin_02.png (gauge, bar
 line, judgement words, combo digits), skin_03.png (hit bursts) and font.png

@@ -31,14 +31,12 @@ class Frame:
             if size[0] <= 0 or size[1] <= 0:
                 return
             piece = piece.resize(size, Image.NEAREST)
-        mask = piece.convert("L").point(lambda v: 255 if v else 0)
-        # A pure-black pixel converts to 0; anything else must stay opaque.
+        # Only pure black is transparent; near-black stays opaque.
         keyed = Image.new("L", piece.size, 0)
         pp, kp = piece.load(), keyed.load()
         for yy in range(piece.size[1]):
             for xx in range(piece.size[0]):
                 kp[xx, yy] = 0 if pp[xx, yy] == (0, 0, 0) else 255
-        del mask
         self.img.paste(piece, (x, y), keyed)
 
     def fill_black(self, x, y, w, h):
