@@ -4,6 +4,7 @@
 #pragma once
 
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,16 +30,24 @@ public:
     void SetDialogResult(std::optional<std::string> path);
     void SetScreenSize(int width, int height);
     // Audio capture: every mixed frame is appended while capturing (stereo float, 44.1 kHz).
+    // The clock at t ms has rendered exactly floor(t * 44100 / 1000) frames since zero; the mix
+    // runs whether or not OpenAudio was called.
     void StartCapture();
     std::vector<float> TakeCapture();
     // The last presented frame and how many frames were actually uploaded (unchanged frames are
     // not uploaded, as on the real device).
     const std::vector<uint32_t>& LastFrame() const { return lastFrame_; }
+    int LastWidth() const { return lastWidth_; }
+    int LastHeight() const { return lastHeight_; }
     int PresentCount() const { return presents_; }
     int UploadCount() const { return uploads_; }
+    // Every message box shown, as title + "\n" + text (also written to standard error).
     const std::vector<std::string>& MessageBoxes() const { return messageBoxes_; }
     bool AlwaysOnTop() const { return alwaysOnTop_; }
     bool Shown() const { return shown_; }
+    bool VideoOpen() const { return videoOpen_; }
+    bool AudioOpen() const { return audioOpen_; }
+    bool Vsync() const { return vsync_; }
 
     // ---- Device
     int32_t Now() override;
@@ -84,6 +93,8 @@ private:
     std::string caption_, fontFace_;
     std::optional<std::string> dialogResult_;
     std::vector<uint32_t> lastFrame_;
+    int lastWidth_ = 0, lastHeight_ = 0;
+    bool exposed_ = false;
     int presents_ = 0, uploads_ = 0;
     std::vector<std::string> messageBoxes_;
     bool capturing_ = false;

@@ -33,6 +33,8 @@ bool WritePng(const std::string& path, const Image& image);
 
 // Decodes a whole sound file to PCM in its own sample format. Empty on any failure.
 std::optional<Pcm> DecodeSound(const std::string& path);
+// Writes interleaved stereo float samples (-1..1, clipped) as a 44.1 kHz 16-bit stereo WAV file.
+bool WriteWav16(const std::string& path, const std::vector<float>& stereo);
 
 // ---------------------------------------------------------------- files and paths
 

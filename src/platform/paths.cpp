@@ -1,0 +1,109 @@
+// Chart file names written on Windows: "\" separators and names whose case differs from the
+// files on disk. The exact name always wins; the case-blind match is only the fallback.
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace plat {
+
+namespace {
+
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool EqualNoCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+    return true;
+}
+
+bool Exists(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+bool IsDirectory(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Entry names of a folder sorted by name, so a case-blind lookup with several candidates always
+// picks the same one. "" is the current folder.
+std::vector<std::string> SortedEntries(const std::string& dir) {
+    std::vector<std::string> names;
+    DIR* d = opendir(dir.empty() ? "." : dir.c_str());
+    if (!d) return names;
+    while (dirent* e = readdir(d)) {
+        std::string name = e->d_name;
+        if (name != "." && name != "..") names.push_back(std::move(name));
+    }
+    closedir(d);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<std::string> SplitComponents(const std::string& path) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (;;) {
+        size_t slash = path.find('/', start);
+        parts.push_back(path.substr(start, slash - start));
+        if (slash == std::string::npos) break;
+        start = slash + 1;
+    }
+    return parts;
+}
+
+}  // namespace
+
+std::string ResolvePath(const std::string& path) {
+    std::string converted = path;
+    std::replace(converted.begin(), converted.end(), '\\', '/');
+    if (converted.empty() || Exists(converted)) return converted;
+
+    std::vector<std::string> parts = SplitComponents(converted);
+    std::string resolved;  // the folder resolved so far, with a trailing "/" unless empty
+    for (size_t i = 0; i < parts.size(); ++i) {
+        const std::string& part = parts[i];
+        bool last = i + 1 == parts.size();
+        std::string chosen = part;
+        if (!part.empty() && part != "." && part != ".." && !Exists(resolved + part)) {
+            const std::string& folder = resolved;
+            auto names = SortedEntries(folder);
+            auto hit = std::find_if(names.begin(), names.end(),
+                                    [&](const std::string& n) { return EqualNoCase(n, part); });
+            if (hit == names.end()) return converted;
+            chosen = *hit;
+        }
+        resolved += chosen;
+        if (!last) resolved += '/';
+    }
+    return resolved;
+}
+
+std::vector<std::string> ListSameBase(const std::string& dir, const std::string& base) {
+    std::vector<std::string> found;
+    if (base.empty() || base.find('/') != std::string::npos) return found;
+    std::string folder = dir;
+    if (!folder.empty() && folder.back() != '/') folder += '/';
+    if (!folder.empty() && !IsDirectory(folder)) return found;
+
+    std::vector<std::pair<bool, std::string>> ranked;  // (case differs, name)
+    for (const std::string& name : SortedEntries(folder)) {
+        if (name.size() < base.size()) continue;
+        if (name.size() > base.size() && name[base.size()] != '.') continue;
+        std::string stem = name.substr(0, base.size());
+        if (!EqualNoCase(stem, base) || !IsRegularFile(folder + name)) continue;
+        ranked.emplace_back(stem != base, name);
+    }
+    std::stable_sort(ranked.begin(), ranked.end());
+    for (auto& entry : ranked) found.push_back(std::move(entry.second));
+    return found;
+}
+
+}  // namespace plat
