@@ -1,0 +1,200 @@
+#include "display/clsDrawSurface.h"
+
+#include <algorithm>
+
+#include "display/pixels.h"
+#include "shell/modMain.h"
+
+namespace {
+
+constexpr uint32_t kKeyBlack = 0x000000;
+constexpr uint32_t kKeyGreen = 0x00FF00;
+
+// Folder part (through the last separator) and file part of a chart-style name.
+void SplitName(const std::string& name, std::string& folder, std::string& file) {
+    size_t sep = name.find_last_of("\\/");
+    folder = sep == std::string::npos ? "" : name.substr(0, sep + 1);
+    file = sep == std::string::npos ? name : name.substr(sep + 1);
+}
+
+}  // namespace
+
+RECT MakeRect(vb::Long x, vb::Long y, vb::Long w, vb::Long h) {
+    return RECT{x, y, vb::AddL(x, w), vb::AddL(y, h)};
+}
+
+bool clsDrawSurface::init(const std::string& cFileName, bool blackFlag) {
+    try {
+        // The same name again (the Kept state of a reloaded chart) touches no file at all.
+        if (cFileName.empty() || cFileName != fileName_) {
+            clear();
+            if (cFileName.empty() || !findAndLoad(cFileName, blackFlag)) return false;
+            fileName_ = cFileName;
+        }
+        initialized_ = true;
+        return true;
+    } catch (const vb::Error&) {
+        clear();
+        return false;
+    }
+}
+
+bool clsDrawSurface::findAndLoad(const std::string& cFileName, bool blackFlag) {
+    std::string exact = plat::ResolvePath(cFileName);
+    if (plat::IsRegularFile(exact) && loadImage(exact, blackFlag)) return true;
+
+    // Any other extension of the same base name may serve, in the listing's order.
+    std::string folder, file;
+    SplitName(exact, folder, file);
+    size_t dot = file.rfind('.');
+    std::string base = dot == std::string::npos ? file : file.substr(0, dot);
+    std::string dir;
+    if (!folder.empty()) {
+        dir = folder.size() == 1 ? folder : plat::ResolvePath(folder.substr(0, folder.size() - 1));
+        if (dir.empty()) dir = folder;
+        else if (dir.back() != '/') dir += '/';
+    }
+    std::string listed = dir.size() > 1 ? dir.substr(0, dir.size() - 1) : dir;
+    for (const std::string& candidate : plat::ListSameBase(listed, base))
+        if (loadImage(dir + candidate, blackFlag)) return true;
+    clear();
+    return false;
+}
+
+bool clsDrawSurface::loadImage(const std::string& cFileName, bool blackFlag) {
+    std::optional<plat::Image> img = plat::DecodeImage(cFileName, blackFlag);
+    if (!img || img->width <= 0 || img->height <= 0 ||
+        img->pixels.size() != static_cast<size_t>(img->width) * static_cast<size_t>(img->height))
+        return false;
+    surface_ = std::move(*img);
+    hasSurface_ = true;
+    colorKey_ = kKeyBlack;
+    surfaceWidth_ = surface_.width;
+    surfaceHeight_ = surface_.height;
+    return true;
+}
+
+bool clsDrawSurface::initFromPictureBox(const plat::Image& picture) {
+    clear();
+    if (picture.width <= 0 || picture.height <= 0 ||
+        picture.pixels.size() !=
+            static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height))
+        return false;
+    surface_ = picture;
+    hasSurface_ = true;
+    colorKey_ = kKeyGreen;
+    surfaceWidth_ = picture.width;
+    surfaceHeight_ = picture.height;
+    fileName_.clear();
+    initialized_ = true;
+    return true;
+}
+
+bool clsDrawSurface::initText(const std::string& cstrTitle) {
+    clear();
+    std::optional<plat::Image> img = plat::RenderText(cstrTitle, plat::Dev().FontFace());
+    // A text that renders to nothing cannot make a surface, as a zero-width surface could not
+    // be created.
+    if (!img || img->width <= 0 || img->height <= 0 ||
+        img->pixels.size() != static_cast<size_t>(img->width) * static_cast<size_t>(img->height))
+        return false;
+    surface_ = std::move(*img);
+    hasSurface_ = true;
+    colorKey_ = kKeyBlack;
+    surfaceWidth_ = surface_.width;
+    surfaceHeight_ = surface_.height;
+    fileName_.clear();
+    initialized_ = true;
+    return true;
+}
+
+void clsDrawSurface::clear() {
+    surface_ = plat::Image{};
+    hasSurface_ = false;
+    fileName_.clear();
+    surfaceWidth_ = 0;
+    surfaceHeight_ = 0;
+    reset();
+}
+
+void clsDrawSurface::draw(vb::Long X, vb::Long Y, RECT& srcRect) {
+    if (!initialized_) return;
+    RECT dest = MakeRect(X, Y, vb::SubL(srcRect.Right, srcRect.Left),
+                         vb::SubL(srcRect.Bottom, srcRect.Top));
+    if (!clipRect(dest, srcRect)) return;
+    pixels::CopyKeyed(modMain::BackBuffer, dest.Left, dest.Top, surface_, srcRect, colorKey_);
+}
+
+void clsDrawSurface::drawFast(vb::Long X, vb::Long Y, const RECT& srcRect) {
+    // Callers keep the copy inside both pictures; one that would not fit is skipped whole.
+    if (!initialized_) return;
+    pixels::CopyKeyed(modMain::BackBuffer, X, Y, surface_, srcRect, colorKey_);
+}
+
+void clsDrawSurface::drawStretch(RECT& destRect, RECT& srcRect) {
+    if (!initialized_ || !clipRect(destRect, srcRect)) return;
+    pixels::StretchKeyed(modMain::BackBuffer, destRect, surface_, srcRect, colorKey_);
+}
+
+bool clsDrawSurface::clipRect(RECT& destRect, RECT& srcRect) {
+    using vb::CLng;
+    using vb::SubL;
+    constexpr vb::Long kW = modMain::kScreenWidth, kH = modMain::kScreenHeight;
+    try {
+        // A zero source extent divides by zero; the runtime faults on that (0/0 as well).
+        vb::Long srcW = SubL(srcRect.Right, srcRect.Left), srcH = SubL(srcRect.Bottom, srcRect.Top);
+        if (srcW == 0 || srcH == 0) return false;
+        const vb::Single sx = static_cast<vb::Single>(
+            static_cast<double>(SubL(destRect.Right, destRect.Left)) / srcW);
+        const vb::Single sy = static_cast<vb::Single>(
+            static_cast<double>(SubL(destRect.Bottom, destRect.Top)) / srcH);
+        const vb::Long W = surfaceWidth_, H = surfaceHeight_;
+        const RECT d0 = destRect, s0 = srcRect;
+
+        if (s0.Left < 0) {
+            destRect.Left = CLng(static_cast<double>(s0.Left) * sx + d0.Left);
+            srcRect.Left = 0;
+        }
+        if (s0.Right > W) {
+            destRect.Right = CLng(d0.Right - static_cast<double>(SubL(s0.Right, W)) * sx);
+            srcRect.Right = W;
+        }
+        if (s0.Top < 0) {
+            destRect.Top = CLng(static_cast<double>(s0.Top) * sy + d0.Top);
+            srcRect.Top = 0;
+        }
+        if (s0.Bottom > H) {
+            destRect.Bottom = CLng(d0.Bottom - static_cast<double>(SubL(s0.Bottom, H)) * sy);
+            srcRect.Bottom = H;
+        }
+
+        // Integer division of the runtime: both sides whole, truncating, faults on 0 and on the
+        // one quotient that overflows.
+        auto idiv = [](vb::Long a, vb::Single scale) -> vb::Long {
+            vb::Long k = CLng(scale);
+            if (k == 0) vb::DivisionByZero();
+            if (a == INT32_MIN && k == -1) vb::Overflow();
+            return a / k;
+        };
+        if (destRect.Left < 0) {
+            srcRect.Left = SubL(srcRect.Left, idiv(destRect.Left, sx));
+            destRect.Left = 0;
+        }
+        if (destRect.Right > kW) {
+            srcRect.Right = SubL(srcRect.Right, idiv(SubL(destRect.Right, kW), sx));
+            destRect.Right = kW;
+        }
+        if (destRect.Top < 0) {
+            srcRect.Top = SubL(srcRect.Top, idiv(destRect.Top, sy));
+            destRect.Top = 0;
+        }
+        if (destRect.Bottom > kH) {
+            srcRect.Bottom = SubL(srcRect.Bottom, idiv(SubL(destRect.Bottom, kH), sy));
+            destRect.Bottom = kH;
+        }
+        return srcRect.Left < srcRect.Right && srcRect.Top < srcRect.Bottom &&
+               destRect.Left < destRect.Right && destRect.Top < destRect.Bottom;
+    } catch (const vb::Error&) {
+        return false;
+    }
+}
