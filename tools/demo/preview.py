@@ -14,7 +14,6 @@ started again cuts its previous start.
 import argparse
 import os
 import subprocess
-import sys
 import tempfile
 import wave
 from fractions import Fraction

@@ -71,10 +71,6 @@ def additive(freq, n, shape="saw", cutoff=None, slope=2.0, phase0=0.0):
         if shape == "square" and k % 2 == 0:
             continue
         amp = 1.0 / k
-        if shape == "triangle":
-            if k % 2 == 0:
-                continue
-            amp = (1.0 / (k * k)) * (1 if (k // 2) % 2 == 0 else -1)
         weight = amp
         if cutoff is not None:
             weight = amp / np.sqrt(1.0 + (k * freq / cutoff) ** (2 * slope))
@@ -227,7 +223,8 @@ def bell(note):
     t = time_axis(n)
     f0 = midi_hz(note)
     x = np.zeros(n)
-    for ratio, amp, decay in ((1.0, 1.0, 0.35), (2.0, 0.35, 0.2), (3.01, 0.18, 0.1), (4.2, 0.1, 0.05)):
+    partials = ((1.0, 1.0, 0.35), (2.0, 0.35, 0.2), (3.01, 0.18, 0.1), (4.2, 0.1, 0.05))
+    for ratio, amp, decay in partials:
         if ratio * f0 < SR / 2:
             x += amp * np.sin(2 * np.pi * ratio * f0 * t) * np.exp(-t / decay)
     x *= 1 - np.exp(-t / 0.002)
