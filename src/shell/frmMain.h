@@ -7,9 +7,9 @@ namespace frmMain {
 
 void Form_Load();
 void Form_DblClick();
-void Form_OLEDragDrop(const std::string& path);
-void Form_QueryUnload();
-void MouseWheel(int delta);  // > 0 away from the user
+void Form_OLEDragDrop(const std::string& path);  // one dropped file, full path
+void Form_QueryUnload();                         // close request: the normal shutdown
+void MouseWheel(int delta);                      // > 0 away from the user: one measure back
 
 extern std::string DialogFileName;  // the file-open dialog's current file name
 
@@ -19,9 +19,12 @@ void Reset();
 
 namespace modMessage {
 
-// The single-instance hand-over.
-void FindPrevInstance();
-void HandleHandOver(const std::string& raw);  // a received command line
+// The single-instance hand-over. FindPrevInstance hands this process's command line to a running
+// instance and returns true when one took it (this process must then end at once).
+bool FindPrevInstance();
+// A command line received from a second instance: cut at its first NUL, trimmed, then read like
+// the program's own.
+void HandleHandOver(const std::string& raw);
 std::string TrimNull(const std::string& text);
 
 }  // namespace modMessage

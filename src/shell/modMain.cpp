@@ -3,6 +3,8 @@
 #include <cmath>
 
 #include "platform/platform.h"
+#include "shell/frmMain.h"
+#include "shell/settings.h"
 
 namespace modMain {
 
@@ -10,6 +12,7 @@ Long PlayState = PS_IDLE;
 SettingsRecord Settings;
 std::string AppTitle;
 std::string AppPath;
+bool UseInstanceHandOver = true;
 
 Single Fps = 1.0f;
 Integer FpsFrames = 1;
@@ -17,9 +20,12 @@ Long FpsTime = 0;
 vb::Array<Long, 0, 4> StageTime;
 vb::Array<Long, 0, 4> StageAverage;
 vb::Array<Single, 0, 255> SineTable;
+Integer FramePeriod = 16;
+Long LastFrameEnd = 0;
+bool LastFrameEndKnown = false;
 
 plat::Image BackBuffer{kScreenWidth, kScreenHeight,
-                       std::vector<uint32_t>(kScreenWidth * kScreenHeight, 0)};
+                       std::vector<uint32_t>(kScreenWidth* kScreenHeight, 0)};
 bool VideoOpen = false, AudioOpen = false;
 
 clsDrawSurface FontSurface;
@@ -28,16 +34,22 @@ clsDrawSurface TitleSurface;
 vb::Array<clsDrawSurface, 0, 1295> BmpSurface;
 vb::Array<clsSoundBuffer, 0, 1295> WavBuffer;
 
-Single Sin256(uint8_t index) { return SineTable[index]; }
+Single Sin256(uint8_t index) {
+    return SineTable[index];
+}
 
 Single SinDeg(Long degrees) {
     double steps = vb::RoundHalfEven(static_cast<double>(degrees) * 256 / 360);
     return Sin256(static_cast<uint8_t>(static_cast<int64_t>(steps) & 0xFF));
 }
 
-Single CosDeg(Long degrees) { return SinDeg(degrees + 90); }
+Single CosDeg(Long degrees) {
+    return SinDeg(degrees + 90);
+}
 
-double Log10(Single x) { return std::log(static_cast<double>(x)) / std::log(10.0); }
+double Log10(Single x) {
+    return std::log(static_cast<double>(x)) / std::log(10.0);
+}
 
 Long VolumeToAttenuation(Single percent) {
     if (percent <= 0) return -10000;
@@ -60,11 +72,42 @@ std::string RemoveExt(const std::string& path) {
     return path.substr(0, dot);
 }
 
-void StageMark(int k) { StageTime[k] = vb::ClockDiff(plat::Now(), StageTime[k]); }
+void StageMark(int k) {
+    StageTime[k] = vb::ClockDiff(plat::Now(), StageTime[k]);
+}
 
 void FillSineTable() {
     for (int i = 0; i <= 255; ++i)
         SineTable[i] = static_cast<Single>(std::sin(i * 3.1415926535897 / 128));
+}
+
+void Reset() {
+    PlayState = PS_IDLE;
+    Settings = SettingsRecord{};
+    AppTitle.clear();
+    AppPath.clear();
+    UseInstanceHandOver = true;
+    UseSettingsFile = true;
+    ConfigRetry = 0;
+    WindowX = WindowY = 0;
+    ShuttingDown = false;
+    Fps = 1.0f;
+    FpsFrames = 1;
+    FpsTime = 0;
+    StageTime.Fill(0);
+    StageAverage.Fill(0);
+    FillSineTable();
+    FramePeriod = 16;
+    LastFrameEnd = 0;
+    LastFrameEndKnown = false;
+    BackBuffer.pixels.assign(BackBuffer.pixels.size(), 0);
+    VideoOpen = AudioOpen = false;
+    for (auto& s : WavBuffer) s.clear();
+    for (auto& s : BmpSurface) s.clear();
+    for (auto& s : Skin) s.clear();
+    TitleSurface.clear();
+    FontSurface.clear();
+    frmMain::Reset();
 }
 
 }  // namespace modMain

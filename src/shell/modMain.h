@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <string>
 
 #include "display/clsDrawSurface.h"
@@ -40,7 +41,13 @@ struct SettingsRecord {
 extern SettingsRecord Settings;
 
 extern std::string AppTitle;  // "Korvane 1.0.0"
-extern std::string AppPath;   // folder of the program, ending in "/"
+// Folder of the program, ending in "/": krv.ini, error.txt and image/ live there. StartUp sets
+// it to the executable's folder unless a caller (tests) set it before.
+extern std::string AppPath;
+
+// True (the default) for the player: StartUp hands its command line to a running instance and
+// ends, else listens for later ones. Tests and the renderer turn it off.
+extern bool UseInstanceHandOver;
 
 // Frame timing.
 extern Single Fps;
@@ -49,6 +56,11 @@ extern Long FpsTime;
 extern vb::Array<Long, 0, 4> StageTime;
 extern vb::Array<Long, 0, 4> StageAverage;
 extern vb::Array<Single, 0, 255> SineTable;
+// Pacing without the vertical-blank wait: milliseconds per frame (1000 \ FrameRate, set by Main)
+// and the clock at the end of the last frame (none before the first).
+extern Integer FramePeriod;
+extern Long LastFrameEnd;
+extern bool LastFrameEndKnown;
 
 // The composition surface every frame is drawn into, 587 x 256 XRGB.
 extern plat::Image BackBuffer;
@@ -70,9 +82,16 @@ void CheckFPS();
 Long GetRefreshRate();
 
 // Ends the program (never returns): releases everything, saves the settings and, for a real
-// error, appends to error.txt and shows the message box.
+// error, appends to error.txt and shows the message box. The exit code is 0 for a normal exit
+// (error number 0, or no description or procedure) and 1 after an error report.
 [[noreturn]] void ShutDown(Long errNo, const std::string& errDescription,
                            const std::string& procName);
+extern bool ShuttingDown;  // inside ShutDown: a nested call only fails the step that made it
+// The error.txt line (CR LF ended) and the message box text of a report.
+std::string ErrorLogLine(Long errNo, const std::string& errDescription,
+                         const std::string& procName, const std::tm& when);
+std::string ErrorMessageText(Long errNo, const std::string& errDescription,
+                             const std::string& procName);
 // Reports a caught run-time error of `procName` through ShutDown.
 [[noreturn]] void Report(const vb::Error& e, const std::string& procName);
 

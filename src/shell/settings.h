@@ -18,6 +18,20 @@ void LoadConfig();
 void LoadDefaultConfig();
 void SaveConfig();
 
+// The window's top-left corner in pixels as LoadConfig placed it or the window last reported it.
+// SaveConfig writes it; ShutDown refreshes it before the window is closed.
+extern vb::Long WindowX, WindowY;
+void RememberWindowPosition();
+
 extern vb::Long ConfigRetry;
+
+// True (the default) for the player. When false, nothing touches the disk: GetIni reads the
+// contents a new krv.ini would have (so LoadConfig applies the new-file defaults in memory),
+// WriteIni and SaveConfig do nothing, and ShutDown appends no line to error.txt (its message still
+// goes to the device). The renderer sets it false before StartUp.
+extern bool UseSettingsFile;
+
+// The longest krv.ini read; a larger file counts as unreadable and is never overwritten.
+constexpr size_t kMaxIniBytes = 16u << 20;
 
 }  // namespace modMain

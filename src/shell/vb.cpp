@@ -36,6 +36,16 @@ Integer CInt(double x) {
     return static_cast<Integer>(r);
 }
 
+Single CSng(double x) {
+    // Values between FLT_MAX and the midpoint to 2^128 still round to FLT_MAX.
+    constexpr double kLimit = 3.4028235677973366e38;
+    if (std::isnan(x)) return std::numeric_limits<Single>::quiet_NaN();
+    if (!(std::fabs(x) < kLimit)) Overflow();
+    if (std::fabs(x) > std::numeric_limits<Single>::max())
+        return x < 0 ? -std::numeric_limits<Single>::max() : std::numeric_limits<Single>::max();
+    return static_cast<Single>(x);
+}
+
 Long AddL(Long a, Long b) {
     Long r;
     if (__builtin_add_overflow(a, b, &r)) Overflow();
@@ -264,6 +274,13 @@ bool ParseBool(std::string_view text) {
 double ParseNumber(std::string_view text) {
     if (!IsNumeric(text)) TypeMismatch();
     return Val(text);
+}
+
+std::string Trim(std::string_view s) {
+    size_t b = s.find_first_not_of(' ');
+    if (b == std::string_view::npos) return "";
+    size_t e = s.find_last_not_of(' ');
+    return std::string(s.substr(b, e - b + 1));
 }
 
 std::string UCase(std::string_view s) {

@@ -37,6 +37,8 @@ inline double RoundHalfEven(double x) { return std::nearbyint(x); }
 // Conversions to whole numbers: round half to even, overflow is error 6.
 Long CLng(double x);
 Integer CInt(double x);
+// Conversion to Single: rounds to the nearest float; beyond the float range is error 6.
+Single CSng(double x);
 // Int(): rounds down (a double result, as VB's Int keeps the type).
 inline double Int(double x) { return std::floor(x); }
 
@@ -155,6 +157,9 @@ std::string BoolText(bool b);
 bool ParseBool(std::string_view text);
 // Text to a number for a typed field: the whole text must be a number, else error 13.
 double ParseNumber(std::string_view text);
+
+// Leading and trailing spaces removed (spaces only, as VB's Trim).
+std::string Trim(std::string_view s);
 
 // Upper-casing of ASCII letters only (chart commands and file extensions).
 std::string UCase(std::string_view s);

@@ -1,0 +1,20 @@
+#include "platform/platform.h"
+#include "shell/cmdline.h"
+#include "shell/frmMain.h"
+#include "shell/vb.h"
+
+namespace modMessage {
+
+bool FindPrevInstance() {
+    return plat::HandOverToRunningInstance(plat::CommandLine());
+}
+
+void HandleHandOver(const std::string& raw) {
+    modMain::ReadCmdLine(vb::Trim(TrimNull(raw)));
+}
+
+std::string TrimNull(const std::string& text) {
+    return text.substr(0, text.find('\0'));
+}
+
+}  // namespace modMessage
