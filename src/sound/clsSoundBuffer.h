@@ -19,6 +19,10 @@ struct WAVEFORMATEX {
     vb::Long Extra = 0;
 };
 
+namespace modSound {
+struct LoadJob;
+}
+
 class clsSoundBuffer {
 public:
     clsSoundBuffer() = default;
@@ -26,29 +30,42 @@ public:
     clsSoundBuffer(const clsSoundBuffer&) = delete;
     clsSoundBuffer& operator=(const clsSoundBuffer&) = delete;
 
+    // While a chart is read (modSound::BeginLoads) the decoding runs on a worker thread and init
+    // answers True for a name it has queued; the object behaves exactly as if the load had been
+    // made at once, because every other operation waits for its own load first.
     bool init(const std::string& cFileName);
     void clear();
     void reset();
     void play(vb::Long ch = 0);
     void pause();
     void stopstop();
-    bool isInitialized() const { return initialized_; }
+    bool isInitialized();
     bool isPlaying();
-    bool isPaused() const { return paused_; }
+    bool isPaused();
     void setPosition(vb::Currency pos);
     void setFrequency(vb::Single percent);
     void changeVolume();
-    WAVEFORMATEX Format() const;
-    vb::Single Length() const { return length_; }
-    const std::string& FileName() const { return fileName_; }
+    WAVEFORMATEX Format();
+    vb::Single Length();
+    const std::string& FileName();
+    // Bytes of decoded PCM held (0 when empty).
+    size_t DataBytes();
 
 private:
     bool loadFile(const std::string& cFileName);
-    bool createBuffer(const std::string& cFileName);
+    bool createBuffer(std::shared_ptr<const plat::Pcm> pcm);
     void setVolume(vb::Single percent);
+    // Completes a load that is still running on a worker (see init).
+    void settle();
+    // The voice's mixer; null when there is no voice or the device it was made on was replaced
+    // (a voice without its device is silent and stopped).
+    plat::Mixer* voiceMixer();
+    void releaseVoice();
 
     plat::VoiceId buffer_ = 0;
+    plat::Mixer* mixer_ = nullptr;  // the mixer buffer_ belongs to
     std::shared_ptr<const plat::Pcm> pcm_;
+    std::shared_ptr<modSound::LoadJob> pending_;
     std::string fileName_;
     WAVEFORMATEX format_;
     vb::Single length_ = 0;

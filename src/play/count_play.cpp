@@ -1,0 +1,153 @@
+// The play step: advance the chart clock and fire every object whose time has come.
+//
+// The step never stops on an error: each statement that can fail is wrapped on its own (Attempt),
+// and the step's locals keep whatever value they had when a statement failed. A tempo of 0 thus
+// freezes the scroll (no ticks) while the chart time and the objects go on.
+#include "chart/modBMSLoad.h"
+#include "platform/platform.h"
+#include "play/attempt.h"
+#include "play/modCount.h"
+#include "shell/modMain.h"
+
+namespace modCount {
+
+namespace {
+
+using modBMSLoad::ObjRecord;
+using modMain::WavBuffer;
+
+// The locals of one play step that objects act on.
+struct Step {
+    Currency pos;      // the new position, refined by tempo changes and stops
+    Single msPerTick;  // milliseconds of one tick at the current tempo
+};
+
+void FireLane(ObjRecord& o) {
+    switch (o.Kind) {
+        case modBMSLoad::KIND_NORMAL:
+            Attempt([&] { WavBuffer[o.Value].play(o.Channel); });
+            Attempt([&] { JudgeNote(o.Channel, ToSingle((PlayTime - o.Time).ToDouble())); });
+            break;
+        case modBMSLoad::KIND_LN_START:
+            Attempt([&] { WavBuffer[o.Value].play(o.Channel); });
+            Attempt([&] { SetBomb(o.Channel, 0, modBMSLoad::KIND_LN_START); });
+            o.Enabled = -1;
+            o.Kind = modBMSLoad::KIND_LN_HELD;
+            break;
+        case modBMSLoad::KIND_LN_HELD: {
+            // Re-armed every step while its end is pending, so the lane stays lit.
+            bool endPending = false;
+            Attempt([&] { endPending = modBMSLoad::Obj[o.Link].Enabled != 0; });
+            if (endPending) {
+                o.Enabled = -1;
+                Attempt([&] { LaneFlash[o.Channel - 10] = true; });
+            }
+            break;
+        }
+        case modBMSLoad::KIND_LN_END:
+            Attempt([&] { modBMSLoad::Obj[o.Link].Enabled = 0; });
+            Attempt([&] { SetBomb(o.Channel, 0, modBMSLoad::KIND_LN_END); });
+            Attempt([&] { JudgeNote(o.Channel, ToSingle((PlayTime - o.Time).ToDouble())); });
+            break;
+        default:
+            break;  // invisible notes neither sound nor count
+    }
+}
+
+void PassBarLine(const ObjRecord& o) {
+    CurrentMeasure = o.Measure;
+    if (CurrentMeasure > modBMSLoad::MaxMeasure) {
+        CurrentMeasure = modBMSLoad::MaxMeasure;
+        modMain::PlayState = modMain::PS_END;
+        // The extras hook for the end of a chart would run here; a plain player has none.
+    }
+}
+
+// Only the part of the step after the change moves at the new tempo.
+void ChangeTempo(const ObjRecord& o, Step& step) {
+    Single newBpm = 0;
+    Attempt([&] {
+        newBpm = o.Channel == modBMSLoad::CH_BPM ? static_cast<Single>(o.Value)
+                                                 : modBMSLoad::BpmTable[o.Value];
+    });
+    Attempt([&] {
+        double after = Divide((step.pos - o.Pos).ToDouble() * newBpm, modBMSLoad::Bpm);
+        step.pos = Currency::FromDouble(o.Pos.ToDouble() + after);
+    });
+    modBMSLoad::Bpm = newBpm;
+    Attempt([&] { step.msPerTick = MsPerTick(modBMSLoad::Bpm); });
+}
+
+void Stop(const ObjRecord& o, Step& step) {
+    Currency length = Currency::FromInt(o.Value);
+    Currency over;
+    Attempt([&] { over = step.pos - o.Pos; });
+    if (over > length) {
+        Attempt([&] { step.pos -= length; });  // the whole stop lies inside this step
+    } else {
+        Attempt([&] { StopRemain = length - over; });
+        step.pos = o.Pos;
+    }
+}
+
+void Fire(ObjRecord& o, Step& step) {
+    if (o.Channel >= 10) {
+        FireLane(o);
+        return;
+    }
+    switch (o.Channel) {
+        case modBMSLoad::CH_BARLINE: PassBarLine(o); break;
+        case modBMSLoad::CH_BGM: Attempt([&] { WavBuffer[o.Value].play(1); }); break;
+        case modBMSLoad::CH_BGA_BASE: BGABase = o.Value; break;
+        case modBMSLoad::CH_BGA_LAYER: BGALayer = o.Value; break;
+        case modBMSLoad::CH_BGA_POOR: BGAPoor = o.Value; break;
+        case modBMSLoad::CH_BPM:
+        case modBMSLoad::CH_BPM_TABLE: ChangeTempo(o, step); break;
+        case modBMSLoad::CH_STOP: Stop(o, step); break;
+        default: break;
+    }
+}
+
+void AdvanceFirstObj() {
+    const Long upper = static_cast<Long>(modBMSLoad::Obj.UBound());
+    while (FirstObj >= 0 && FirstObj <= upper && modBMSLoad::Obj[FirstObj].Enabled == 0)
+        ++FirstObj;
+}
+
+}  // namespace
+
+void CountPlay() {
+    Single rate = 0, scaled = 0;
+    Long now = 0, delta = 0;
+    Currency ticks;
+    Step step{Currency(), 0};
+    Attempt([&] { rate = ToSingle(modMain::Settings.Frequency * 0.01); });
+    Attempt([&] { now = plat::Now(); });
+    delta = vb::ClockDiff(now, LastTime);
+    LastTime = vb::ClockAdd(LastTime, delta);
+    Attempt([&] { scaled = ToSingle(static_cast<double>(delta) * rate); });
+    Attempt([&] { PlayTime += Currency::FromDouble(scaled); });
+    Attempt([&] { step.msPerTick = MsPerTick(modBMSLoad::Bpm); });
+    Attempt([&] { ticks = Currency::FromDouble(Divide(scaled, step.msPerTick)); });
+
+    if (StopRemain > Currency()) {
+        Attempt([&] { StopRemain -= ticks; });
+        if (StopRemain >= Currency()) return;  // still stopped: nothing moves, nothing fires
+        Attempt([&] { ticks = -StopRemain; });
+        StopRemain = Currency();
+    }
+    Attempt([&] { step.pos = PlayPos + ticks; });
+
+    const Long upper = static_cast<Long>(modBMSLoad::Obj.UBound());
+    for (Long i = FirstObj < 0 ? 0 : FirstObj; i <= upper; ++i) {
+        ObjRecord& o = modBMSLoad::Obj[i];
+        if (o.Time > PlayTime) break;
+        if (o.Enabled == 0) continue;
+        o.Enabled = 0;
+        Fire(o, step);
+    }
+    PlayPos = step.pos;
+    AdvanceFirstObj();
+}
+
+}  // namespace modCount

@@ -1,0 +1,78 @@
+// The file lookup of a chart's sound: the exact name first, then its namesakes with any extension.
+#include <cstdint>
+
+#include "platform/platform.h"
+#include "shell/modMain.h"
+#include "sound/loader.h"
+
+namespace modSound {
+
+namespace {
+
+// The largest buffer the sound output accepts, in bytes.
+constexpr size_t kMaxBufferBytes = 0x0FFFFFFF;
+
+enum class Outcome { Decoded, NotDecodable, Refused };
+
+// Decodes one candidate. A file the decoder cannot read lets the search go on; a decoded sound
+// the output cannot take ends it, as a failed buffer creation always has.
+Outcome TryDecode(const std::string& path, std::shared_ptr<const plat::Pcm>& out) {
+    std::optional<plat::Pcm> pcm = plat::DecodeSound(path);
+    if (!pcm) return Outcome::NotDecodable;
+    if (pcm->data.empty() || pcm->data.size() > kMaxBufferBytes) return Outcome::Refused;
+    if (pcm->channels < 1 || pcm->channels > 2) return Outcome::Refused;
+    if (pcm->rate < 100 || pcm->rate > 100000) return Outcome::Refused;
+    if (pcm->AvgBytesPerSec() <= 0) return Outcome::Refused;
+    out = std::make_shared<const plat::Pcm>(std::move(*pcm));
+    return Outcome::Decoded;
+}
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+// The folder part of a chart file name, resolved on disk ("" for the current folder).
+std::string ResolvedFolder(const std::string& folderText) {
+    size_t end = folderText.size();
+    while (end > 0 && IsSeparator(folderText[end - 1])) --end;
+    if (end == 0) return folderText.empty() ? "" : "/";
+    return plat::ResolvePath(folderText.substr(0, end));
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+    if (folder.empty()) return name;
+    if (folder.back() == '/') return folder + name;
+    return folder + "/" + name;
+}
+
+}  // namespace
+
+std::shared_ptr<const plat::Pcm> FindSound(const std::string& name) {
+    std::shared_ptr<const plat::Pcm> pcm;
+    std::string exact = plat::ResolvePath(name);
+    bool triedExact = false;
+    if (plat::IsRegularFile(exact)) {
+        switch (TryDecode(exact, pcm)) {
+            case Outcome::Decoded: return pcm;
+            case Outcome::Refused: return nullptr;
+            case Outcome::NotDecodable: triedExact = true; break;
+        }
+    }
+    size_t cut = name.find_last_of("\\/");
+    std::string folderText = cut == std::string::npos ? "" : name.substr(0, cut + 1);
+    std::string stem = modMain::RemoveExt(name);
+    std::string base = cut == std::string::npos ? stem : stem.substr(cut + 1);
+    if (base.empty()) return nullptr;
+    std::string folder = ResolvedFolder(folderText);
+    for (const std::string& candidate : plat::ListSameBase(folder, base)) {
+        std::string path = JoinPath(folder, candidate);
+        // Decoding is deterministic: the exact file failed once and would fail again.
+        if (triedExact && path == exact) continue;
+        switch (TryDecode(path, pcm)) {
+            case Outcome::Decoded: return pcm;
+            case Outcome::Refused: return nullptr;
+            case Outcome::NotDecodable: break;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace modSound

@@ -1,0 +1,142 @@
+// The worker threads that decode a chart's sounds while the chart is still being read.
+//
+// Threads live only while a batch is open, so nothing runs in the background between loads. The
+// pool itself is never destroyed: a shutdown in the middle of a load may end the process while a
+// worker still decodes, and the worker must not find its queue gone.
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "sound/loader.h"
+
+namespace modSound {
+
+struct LoadJob {
+    enum class State { Queued, Running, Done, Dropped };
+    std::string name;
+    State state = State::Queued;
+    std::shared_ptr<const plat::Pcm> pcm;
+};
+
+namespace {
+
+struct Pool {
+    std::mutex lock;
+    std::condition_variable wake;  // a job was queued, or the batch closes
+    std::condition_variable done;  // a job finished
+    std::deque<std::shared_ptr<LoadJob>> queue;
+    std::vector<std::thread> workers;
+    bool open = false;
+    bool closing = false;
+};
+
+Pool& ThePool() {
+    static Pool* pool = new Pool;
+    return *pool;
+}
+
+// Runs a queued job on this thread; `held` is locked on entry and on return.
+void Run(Pool& pool, LoadJob& job, std::unique_lock<std::mutex>& held) {
+    job.state = LoadJob::State::Running;
+    std::string name = job.name;
+    held.unlock();
+    std::shared_ptr<const plat::Pcm> pcm;
+    try {
+        pcm = FindSound(name);
+    } catch (...) {
+        pcm = nullptr;  // out of memory on an absurd file: the sound is simply not there
+    }
+    held.lock();
+    job.pcm = std::move(pcm);
+    job.state = LoadJob::State::Done;
+    pool.done.notify_all();
+}
+
+// Takes the next job still waiting for a thread; null when the queue is empty.
+std::shared_ptr<LoadJob> NextQueued(Pool& pool) {
+    while (!pool.queue.empty()) {
+        std::shared_ptr<LoadJob> job = std::move(pool.queue.front());
+        pool.queue.pop_front();
+        if (job->state == LoadJob::State::Queued) return job;
+    }
+    return nullptr;
+}
+
+void Worker(Pool& pool) {
+    std::unique_lock<std::mutex> held(pool.lock);
+    for (;;) {
+        pool.wake.wait(held, [&] { return !pool.queue.empty() || pool.closing; });
+        std::shared_ptr<LoadJob> job = NextQueued(pool);
+        if (job) Run(pool, *job, held);
+        else if (pool.closing) return;
+    }
+}
+
+}  // namespace
+
+void BeginLoads() {
+    Pool& pool = ThePool();
+    std::lock_guard<std::mutex> guard(pool.lock);
+    if (pool.open) return;
+    pool.open = true;
+    pool.closing = false;
+    unsigned n = std::thread::hardware_concurrency();
+    if (n == 0) n = 1;
+    for (unsigned i = 0; i < n; ++i) pool.workers.emplace_back(Worker, std::ref(pool));
+}
+
+void JoinPendingLoads() {
+    Pool& pool = ThePool();
+    std::vector<std::thread> workers;
+    {
+        std::unique_lock<std::mutex> held(pool.lock);
+        if (!pool.open) return;
+        while (std::shared_ptr<LoadJob> job = NextQueued(pool)) Run(pool, *job, held);
+        pool.closing = true;
+        pool.wake.notify_all();
+        workers.swap(pool.workers);
+    }
+    for (std::thread& t : workers) t.join();
+    std::lock_guard<std::mutex> guard(pool.lock);
+    pool.open = false;
+    pool.closing = false;
+}
+
+bool LoadsOpen() {
+    Pool& pool = ThePool();
+    std::lock_guard<std::mutex> guard(pool.lock);
+    return pool.open && !pool.closing;
+}
+
+std::shared_ptr<LoadJob> QueueLoad(const std::string& name) {
+    Pool& pool = ThePool();
+    std::lock_guard<std::mutex> guard(pool.lock);
+    if (!pool.open || pool.closing) return nullptr;
+    auto job = std::make_shared<LoadJob>();
+    job->name = name;
+    pool.queue.push_back(job);
+    pool.wake.notify_one();
+    return job;
+}
+
+std::shared_ptr<const plat::Pcm> TakeLoad(const std::shared_ptr<LoadJob>& job) {
+    Pool& pool = ThePool();
+    std::unique_lock<std::mutex> held(pool.lock);
+    // Nobody has started it: doing it here beats waiting behind the rest of the queue.
+    if (job->state == LoadJob::State::Queued) Run(pool, *job, held);
+    pool.done.wait(held, [&] { return job->state != LoadJob::State::Running; });
+    return std::move(job->pcm);
+}
+
+void DropLoad(const std::shared_ptr<LoadJob>& job) {
+    Pool& pool = ThePool();
+    std::lock_guard<std::mutex> guard(pool.lock);
+    if (job->state == LoadJob::State::Queued) job->state = LoadJob::State::Dropped;
+    job->pcm = nullptr;
+}
+
+const std::string& LoadName(const LoadJob& job) { return job.name; }
+
+}  // namespace modSound
