@@ -8,8 +8,10 @@
 namespace plat {
 
 namespace {
-std::unique_ptr<Device> g_device;
-std::mutex g_deviceLock;
+// Never destroyed: sound slots and other module state may still reach for the device while the
+// process runs its exit handlers, and the audio thread may still be mixing.
+std::unique_ptr<Device>& g_device = *new std::unique_ptr<Device>;
+std::mutex& g_deviceLock = *new std::mutex;
 }  // namespace
 
 Device& Dev() {

@@ -80,13 +80,23 @@ std::string CommandLine();
 
 // ---------------------------------------------------------------- single instance
 
+// A per-user Unix-domain socket joins the instances. A second start connects, sends its command
+// line (at most 64 KiB) and waits until the running instance says it has handled the line.
+
 // Hands the command line to an already running instance of this user's Korvane. True when a
-// running instance took it (this process must end at once).
+// running instance took it (this process must end at once); false when none runs, the line is
+// too long, or the running one refused it. Waits for the answer at most ~10 s.
 bool HandOverToRunningInstance(const std::string& cmdLine);
-// Becomes the instance that others hand over to. False when the socket cannot be made.
+// Becomes the instance that others hand over to (a stale socket left by a crashed instance is
+// replaced). False when the socket cannot be made or another instance is listening.
 bool ListenForInstances();
-// A command line handed over since the last call, if any; never blocks.
+// A command line handed over since the last call, if any; never blocks. The sender is told the
+// line was handled when the caller acknowledges it: by AckInstanceMessage, or implicitly by the
+// next PollInstanceMessage or StopListening. So: poll, act on the line (ReadCmdLine), then ack.
+// Connections from other users, longer messages than 64 KiB and connections that stay silent
+// or incomplete for ~2 s are dropped.
 std::optional<std::string> PollInstanceMessage();
+void AckInstanceMessage();
 void StopListening();
 
 // ---------------------------------------------------------------- the device
