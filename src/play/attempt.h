@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cmath>
-#include <limits>
 
 #include "shell/vb.h"
 
@@ -17,12 +16,6 @@ void Attempt(Statement&& statement) {
         statement();
     } catch (const vb::Error&) {
     }
-}
-
-// A double stored into a Single: out of range is error 6.
-inline vb::Single ToSingle(double x) {
-    if (!std::isfinite(x) || std::fabs(x) > std::numeric_limits<float>::max()) vb::Overflow();
-    return static_cast<vb::Single>(x);
 }
 
 // Floating division: by zero is error 11, and 0 / 0 is error 6.
@@ -40,7 +33,7 @@ inline double Divide(double a, double b) {
 inline vb::Single MsPerTick(vb::Single bpm) {
     vb::Single ticksPerMinute = bpm * 192.0f;
     if (!std::isfinite(ticksPerMinute)) vb::Overflow();
-    return ToSingle(Divide(240000.0, ticksPerMinute));
+    return vb::CSng(Divide(240000.0, ticksPerMinute));
 }
 
 }  // namespace modCount

@@ -26,7 +26,7 @@ void FireLane(ObjRecord& o) {
     switch (o.Kind) {
         case modBMSLoad::KIND_NORMAL:
             Attempt([&] { WavBuffer[o.Value].play(o.Channel); });
-            Attempt([&] { JudgeNote(o.Channel, ToSingle((PlayTime - o.Time).ToDouble())); });
+            Attempt([&] { JudgeNote(o.Channel, vb::CSng((PlayTime - o.Time).ToDouble())); });
             break;
         case modBMSLoad::KIND_LN_START:
             Attempt([&] { WavBuffer[o.Value].play(o.Channel); });
@@ -47,7 +47,7 @@ void FireLane(ObjRecord& o) {
         case modBMSLoad::KIND_LN_END:
             Attempt([&] { modBMSLoad::Obj[o.Link].Enabled = 0; });
             Attempt([&] { SetBomb(o.Channel, 0, modBMSLoad::KIND_LN_END); });
-            Attempt([&] { JudgeNote(o.Channel, ToSingle((PlayTime - o.Time).ToDouble())); });
+            Attempt([&] { JudgeNote(o.Channel, vb::CSng((PlayTime - o.Time).ToDouble())); });
             break;
         default:
             break;  // invisible notes neither sound nor count
@@ -121,11 +121,11 @@ void CountPlay() {
     Long now = 0, delta = 0;
     Currency ticks;
     Step step{Currency(), 0};
-    Attempt([&] { rate = ToSingle(modMain::Settings.Frequency * 0.01); });
+    Attempt([&] { rate = vb::CSng(modMain::Settings.Frequency * 0.01); });
     Attempt([&] { now = plat::Now(); });
     delta = vb::ClockDiff(now, LastTime);
     LastTime = vb::ClockAdd(LastTime, delta);
-    Attempt([&] { scaled = ToSingle(static_cast<double>(delta) * rate); });
+    Attempt([&] { scaled = vb::CSng(static_cast<double>(delta) * rate); });
     Attempt([&] { PlayTime += Currency::FromDouble(scaled); });
     Attempt([&] { step.msPerTick = MsPerTick(modBMSLoad::Bpm); });
     Attempt([&] { ticks = Currency::FromDouble(Divide(scaled, step.msPerTick)); });

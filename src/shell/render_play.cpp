@@ -1,0 +1,275 @@
+// korvane-render's play: the real start-up and frame loop on the headless device, from the frame
+// that loads the chart to the frame in which its last sound has died away.
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "chart/modBMSLoad.h"
+#include "display/modDraw.h"
+#include "platform/headless.h"
+#include "platform/platform.h"
+#include "play/modCount.h"
+#include "play/modKey.h"
+#include "shell/modMain.h"
+#include "shell/render.h"
+#include "shell/settings.h"
+
+namespace render {
+
+namespace {
+
+using modMain::Settings;
+
+// Virtual time allowed past the chart's end before a render gives up (sounds that never end).
+constexpr vb::Long kOverrunMs = 10 * 60 * 1000;
+
+std::string Lower(const std::string& s) {
+    std::string out = s;
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+using Setter = std::function<void(const std::string&)>;
+
+Setter Bool(bool& field) {
+    return [&field](const std::string& v) { field = vb::ParseBool(v); };
+}
+Setter Int16(vb::Integer& field) {
+    return [&field](const std::string& v) { field = vb::CInt(vb::ParseNumber(v)); };
+}
+Setter Int32(vb::Long& field) {
+    return [&field](const std::string& v) { field = vb::CLng(vb::ParseNumber(v)); };
+}
+Setter Float(vb::Single& field) {
+    return [&field](const std::string& v) { field = vb::CSng(vb::ParseNumber(v)); };
+}
+
+const std::map<std::string, Setter>& Setters() {
+    static const std::map<std::string, Setter> setters = {
+        {"vsync", Bool(Settings.VSYNC)},
+        {"framerate", Int16(Settings.FrameRate)},
+        {"singleplay", Bool(Settings.SinglePlay)},
+        {"hs", Float(Settings.HS)},
+        {"frequency", Int32(Settings.Frequency)},
+        {"maxfrequency", Int32(Settings.MaxFrequency)},
+        {"bga", Int32(Settings.BGA)},
+        {"effect", Int32(Settings.Effect)},
+        {"skintype", Int32(Settings.SkinType)},
+        {"alwaysontop", Bool(Settings.AlwaysOnTop)},
+        {"dispinfo", Bool(Settings.DispInfo)},
+        {"showdebug", Bool(Settings.ShowDebug)},
+        {"autoplay", Int32(Settings.AutoPlay)},
+        {"volume", Float(Settings.Volume)},
+    };
+    return setters;
+}
+
+// The frames wanted as PNG files, each written once.
+struct PngRequest {
+    std::string file;
+    int64_t at;
+    bool written = false;
+};
+
+void WritePng(PngRequest& png) {
+    png.written = true;
+    if (!plat::WritePng(png.file, modMain::BackBuffer))
+        std::fprintf(stderr, "korvane-render: cannot write %s\n", png.file.c_str());
+}
+
+void WriteDuePngs(std::vector<PngRequest>& pngs) {
+    for (PngRequest& png : pngs)
+        if (!png.written && png.at >= 0 &&
+            modCount::PlayTime >= vb::Currency::FromInt(png.at))
+            WritePng(png);
+}
+
+std::string Pair(vb::Long a, vb::Long b) {
+    return "[" + std::to_string(a) + "," + std::to_string(b) + "]";
+}
+
+std::string JsonText(const std::string& s) {
+    std::string out = "\"";
+    for (unsigned char c : s) {
+        if (c == '"' || c == '\\') out += '\\';
+        if (c < 0x20) {
+            char esc[8];
+            std::snprintf(esc, sizeof esc, "\\u%04x", c);
+            out += esc;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+void PrintStats(int64_t frames) {
+    using modCount::Score;
+    const auto& n = modBMSLoad::NoteCount;
+    std::string json = "{\"notes\":[" + std::to_string(n[0]) + "," + std::to_string(n[1]) + "," +
+                       std::to_string(n[2]) + "]";
+    const char* names[5] = {"perfect", "great", "good", "bad", "poor"};
+    for (int j = 0; j < 5; ++j)
+        json += ",\"" + std::string(names[j]) + "\":" +
+                Pair(Score[0].JudgeCount[j], Score[1].JudgeCount[j]);
+    json += ",\"maxcombo\":" + Pair(Score[0].MaxCombo, Score[1].MaxCombo);
+    json += ",\"points\":" + Pair(Score[0].Points, Score[1].Points);
+    json += ",\"score\":" + JsonText(modDraw::ScoreText());
+    json += ",\"total_time_ms\":" + vb::FormatCurrency4(modBMSLoad::TotalTime);
+    json += ",\"play_time_ms\":" + vb::FormatCurrency4(modCount::PlayTime);
+    json += ",\"frames\":" + std::to_string(frames);
+    json += ",\"end_state\":" + std::to_string(modMain::PlayState) + "}";
+    std::printf("%s\n", json.c_str());
+    std::fflush(stdout);
+}
+
+// Settings of the run: the new-file defaults, the frame rate, then every --set in order.
+bool ApplyOptions(const Options& opts) {
+    Settings.FrameRate = static_cast<vb::Integer>(opts.fps);
+    for (const auto& [field, value] : opts.sets) {
+        if (!ApplySetting(field, value)) {
+            std::fprintf(stderr, "korvane-render: bad setting %s=%s\n", field.c_str(),
+                         value.c_str());
+            return false;
+        }
+    }
+    if (Settings.FrameRate <= 0) {
+        std::fprintf(stderr, "korvane-render: the frame rate must be at least 1\n");
+        return false;
+    }
+    modMain::FramePeriod = static_cast<vb::Integer>(1000 / Settings.FrameRate);
+    modMain::LastFrameEndKnown = false;
+    modKey::SetScratchLayout();
+    plat::Dev().SetAlwaysOnTop(Settings.AlwaysOnTop);
+    plat::Dev().SetVsync(Settings.VSYNC);
+    return true;
+}
+
+// Shows how far a long render has come; only on a terminal.
+class Progress {
+public:
+    explicit Progress(bool on) : on_(on) {}
+    void Frame(int64_t frames) {
+        if (!on_ || frames % 250 != 0) return;
+        std::fprintf(stderr, "\rkorvane-render: %8.1f / %.1f s", modCount::PlayTime.ToDouble() / 1000,
+                     modBMSLoad::TotalTime.ToDouble() / 1000);
+        shown_ = true;
+    }
+    void Done() {
+        if (shown_) std::fprintf(stderr, "\n");
+    }
+
+private:
+    bool on_;
+    bool shown_ = false;
+};
+
+struct Run {
+    int64_t frames = 0;
+    bool loaded = false;
+    bool capped = false;
+};
+
+// Frames from the load request until the chart has ended and its sounds are silent.
+void PlayFrames(const Options& opts, std::vector<PngRequest>& pngs, Run& run) {
+    Progress progress(opts.progress);
+    vb::Long loadClock = 0;
+    double limitMs = 0;
+    for (;;) {
+        vb::Long before = plat::Now();
+        modMain::RunFrame();
+        ++run.frames;
+        // A frame that took no time at all (a vertical-blank wait with no display to wait for)
+        // still lasts one frame period, or the render would never reach the chart's end.
+        if (plat::Now() == before) plat::Sleep(modMain::FramePeriod > 0 ? modMain::FramePeriod : 1);
+        if (!run.loaded) {
+            if (modMain::PlayState == modMain::PS_LOAD) return;  // the chart file is missing
+            run.loaded = true;
+            loadClock = plat::Now();
+            limitMs = modBMSLoad::TotalTime.ToDouble() - modCount::PlayTime.ToDouble() + kOverrunMs;
+        }
+        WriteDuePngs(pngs);
+        progress.Frame(run.frames);
+        if (modMain::PlayState == modMain::PS_IDLE) break;
+        if (vb::ClockDiff(plat::Now(), loadClock) > limitMs) {
+            run.capped = true;
+            break;
+        }
+    }
+    progress.Done();
+}
+
+}  // namespace
+
+bool ApplySetting(const std::string& field, const std::string& value) {
+    auto it = Setters().find(Lower(field));
+    if (it == Setters().end()) return false;
+    try {
+        it->second(value);
+        return true;
+    } catch (const vb::Error&) {
+        return false;
+    }
+}
+
+int Play(const Options& opts) {
+    plat::SetExitThrows(true);
+    plat::HeadlessDevice& device = plat::InstallHeadless();
+    modMain::UseSettingsFile = false;
+    modMain::UseInstanceHandOver = false;
+    std::vector<PngRequest> pngs;
+    for (const auto& [file, at] : opts.pngs) pngs.push_back({file, at});
+
+    Run run;
+    int code = 0;
+    bool ended = false;  // the program shut itself down (an error report, or single play)
+    try {
+        modMain::StartUp();
+        if (!ApplyOptions(opts)) return 2;
+        modBMSLoad::SetRandomSeed(opts.seed);
+        bool idleFrame = false;
+        for (PngRequest& png : pngs) idleFrame |= png.at < 0;
+        if (idleFrame) {
+            modMain::RunFrame();
+            for (PngRequest& png : pngs)
+                if (png.at < 0) WritePng(png);
+        }
+        modBMSLoad::BMSFileName = opts.chart;
+        modBMSLoad::StartMeasure = static_cast<vb::Integer>(opts.measure);
+        modMain::PlayState = modMain::PS_LOAD;
+        if (!opts.wav.empty()) device.StartCapture();
+        PlayFrames(opts, pngs, run);
+    } catch (const plat::ProcessExit& exit) {
+        code = exit.code;
+        ended = true;
+    }
+    if (!run.loaded) {
+        std::fprintf(stderr, "korvane-render: cannot load %s\n", opts.chart.c_str());
+        return code != 0 ? code : 1;
+    }
+    if (run.capped)
+        std::fprintf(stderr, "korvane-render: stopped %d minutes after the chart's end\n",
+                     kOverrunMs / 60000);
+    for (const PngRequest& png : pngs)
+        if (!png.written)
+            std::fprintf(stderr, "korvane-render: %s: play time %lld ms was never reached\n",
+                         png.file.c_str(), static_cast<long long>(png.at));
+    if (!opts.wav.empty() && !plat::WriteWav16(opts.wav, device.TakeCapture())) {
+        std::fprintf(stderr, "korvane-render: cannot write %s\n", opts.wav.c_str());
+        code = code != 0 ? code : 1;
+    }
+    if (opts.stats) PrintStats(run.frames);
+    if (!ended) {
+        try {
+            modMain::ShutDown(0, "", "");
+        } catch (const plat::ProcessExit& exit) {
+            if (code == 0) code = exit.code;
+        }
+    }
+    return code;
+}
+
+}  // namespace render
