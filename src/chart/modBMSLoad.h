@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "shell/vb.h"
 
@@ -22,16 +23,18 @@ constexpr Integer CH_BARLINE = -1, CH_BGM = 1, CH_BPM = 3, CH_BGA_BASE = 4, CH_B
 // Time of an object not yet timed: the largest whole Currency value.
 constexpr Currency kNotTimed = Currency::FromRaw(9223372036854770000LL);
 
+// The fields are listed in the design's order; the small ones are packed first so a record
+// takes 40 bytes (charts may hold millions of objects).
 struct ObjRecord {
     Integer Enabled = 0;  // -1 still to be processed, 0 done
     Integer Channel = 0;
     Long Kind = 0;
     Integer Measure = 0;
+    Integer Side = 0;
+    Long Value = 0;
+    Long Link = 0;
     Currency Pos;
     Currency Time;
-    Long Value = 0;
-    Integer Side = 0;
-    Long Link = 0;
 };
 
 struct MeasureRecord {
@@ -78,18 +81,22 @@ extern vb::Array<ObjRecord, 0, 999> BarLine;
 extern vb::DynArray<ObjRecord> Obj;
 extern Long ObjCount;
 
-Long DecodeId(const std::string& text);
+// Base-36 value of an id text of any length (overflow of a Long is error 6).
+Long DecodeId(std::string_view text);
+// A character outside ASCII has no single-byte code here; it gets kNonAsciiDigit, which makes
+// every two-character id holding it negative, i.e. invalid.
+constexpr Long kNonAsciiDigit = -1296;
 Long DigitValue(char32_t c);
 
 // Loading.
 void LoadBMS();
 void LoadBMSStart();
 Long LoadBMSData();
-void LoadBMSLine(const std::string& line);
+void LoadBMSLine(std::string_view line);
 void ShowLoadProgress();
 void ClearPlayState();
-void LoadBMSHeader(const std::string& command, const std::string& argument);
-void LoadBMSObject(const std::string& command, const std::string& data);
+void LoadBMSHeader(std::string_view command, std::string_view argument);
+void LoadBMSObject(std::string_view command, std::string_view data);
 Integer MapChannel(Integer channel);
 
 // Sorting and timing.
@@ -103,7 +110,10 @@ void SwapObj(ObjRecord& a, ObjRecord& b);
 void SeekBMS(Integer measure);
 
 // Seeds the #RANDOM generator; a negative seed means "from the clock" (the player's behaviour).
+// A fixed seed restarts the same sequence at every load.
 void SetRandomSeed(int64_t seed);
+// The generator behind #RANDOM: a 24-bit linear congruential sequence, values in [0, 1).
+Single Rnd();
 
 // Resets the model to its start-up state (tests).
 void Reset();

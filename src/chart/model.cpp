@@ -1,6 +1,15 @@
+#include "chart/chart_internal.h"
 #include "chart/modBMSLoad.h"
 
 namespace modBMSLoad {
+
+namespace {
+vb::DynArray<ObjRecord> InitialObj() {
+    vb::DynArray<ObjRecord> a;
+    a.ReDim(256);
+    return a;
+}
+}  // namespace
 
 std::string BMSFileName, BMSFolder, PathWav;
 Long Player = 1;
@@ -25,7 +34,41 @@ vb::Array<BgaRecord, 0, 1295> BgaTable;
 
 vb::Array<MeasureRecord, 0, 999> MeasureInfo;
 vb::Array<ObjRecord, 0, 999> BarLine;
-vb::DynArray<ObjRecord> Obj;
+vb::DynArray<ObjRecord> Obj = InitialObj();
 Long ObjCount = 0;
+
+void Reset() {
+    BMSFileName.clear();
+    BMSFolder.clear();
+    PathWav.clear();
+    Player = 1;
+    Genre.clear();
+    Title.clear();
+    Artist.clear();
+    Bpm = BaseBpm = 130.0f;
+    PlayLevel = 0;
+    Rank = 3;
+    Total = 0;
+    VolWav = 1.0f;
+    LnObj = 0;
+    NoteCount.Fill(0);
+    MaxMeasure = 0;
+    TotalTime = Currency();
+    RandomValue = 0;
+    IfFlag = true;
+    RandomText.clear();
+    DisplayTitle.clear();
+    StartMeasure = 0;
+    LoadTime = 0;
+    LastDotTime = 0;
+    BpmTable.Fill(0);
+    StopTable.Fill(0);
+    BgaTable.Fill(BgaRecord{});
+    MeasureInfo.Fill(MeasureRecord{});
+    BarLine.Fill(ObjRecord{});
+    Obj = InitialObj();
+    ObjCount = 0;
+    ResetRandom();
+}
 
 }  // namespace modBMSLoad

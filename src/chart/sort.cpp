@@ -1,0 +1,212 @@
+// From raw objects to the play order: absolute positions, bar lines, the sort, same-position
+// order and duplicates, long-note pairing; then the timing.
+#include <utility>
+#include <vector>
+
+#include "chart/chart_internal.h"
+#include "chart/modBMSLoad.h"
+
+namespace modBMSLoad {
+
+namespace {
+
+// The channel of every record fits an Integer; tables indexed by it have one entry per value.
+constexpr size_t kChannels = 65536;
+size_t ChannelIndex(Integer channel) { return static_cast<uint16_t>(channel); }
+
+void LowerNoteCount(Integer side) {
+    NoteCount[0] -= 1;
+    NoteCount[side] -= 1;
+}
+
+struct SortKey {
+    int64_t pos;
+    Long index;
+};
+
+// The quicksort's partitioning, step by step as on the records, but on 16-byte keys: only Pos
+// decides, so the permutation is the same and each record is moved once at the end. The two
+// halves of a partition are sorted independently; a stack replaces the recursion so no chart
+// can exhaust the call stack.
+void SortKeys(std::vector<SortKey>& keys, long lo, long hi) {
+    std::vector<std::pair<long, long>> pending{{lo, hi}};
+    SortKey* k = keys.data();
+    while (!pending.empty()) {
+        auto [l, h] = pending.back();
+        pending.pop_back();
+        int64_t pivot = k[(l + h) / 2].pos;
+        long i = l, j = h;
+        while (true) {
+            while (k[i].pos < pivot) ++i;
+            while (k[j].pos > pivot) --j;
+            if (i >= j) break;
+            std::swap(k[i], k[j]);
+            ++i;
+            --j;
+        }
+        if (l < i - 1) pending.emplace_back(l, i - 1);
+        if (j + 1 < h) pending.emplace_back(j + 1, h);
+    }
+}
+
+}  // namespace
+
+void ClearObj(ObjRecord& record) { record = ObjRecord{}; }
+
+void SwapObj(ObjRecord& a, ObjRecord& b) { std::swap(a, b); }
+
+void QuickSortObj(Long lo, Long hi) {
+    if (lo < 0 || hi > Obj.UBound()) vb::SubscriptOutOfRange();
+    if (lo >= hi) return;
+    std::vector<SortKey> keys(static_cast<size_t>(hi - lo + 1));
+    ObjRecord* a = Obj.data();
+    for (Long i = lo; i <= hi; ++i) keys[static_cast<size_t>(i - lo)] = {a[i].Pos.raw, i};
+    SortKeys(keys, 0, hi - lo);
+    std::vector<ObjRecord> sorted(keys.size());
+    for (size_t i = 0; i < keys.size(); ++i) sorted[i] = a[keys[i].index];
+    std::copy(sorted.begin(), sorted.end(), a + lo);
+}
+
+void PlaceMeasures() {
+    Currency acc;
+    for (int m = 1; m <= 999; ++m) {
+        acc += MeasureInfo[m - 1].Length;
+        MeasureInfo[m].Pos = acc;
+        BarLine[m - 1].Pos = acc;
+    }
+    BarLine[999].Pos = acc + MeasureInfo[999].Length;
+}
+
+bool PlaceObjects() {
+    bool longNotes = false;
+    for (Long i = 0; i < ObjCount; ++i) {
+        ObjRecord& o = Obj[i];
+        const MeasureRecord& m = MeasureInfo[o.Measure];
+        double unit = m.Length.ToDouble() / o.Link;
+        o.Pos = Currency::FromDouble(m.Pos.ToDouble() + o.Pos.ToDouble() * unit);
+        o.Time = kNotTimed;
+        o.Link = i;
+        if (o.Channel == CH_BPM_TABLE && BpmTable[o.Value] == 0) ClearObj(o);
+        if (o.Channel == CH_STOP) o.Value = StopTable[o.Value];
+        if (o.Kind == KIND_LN_START) longNotes = true;
+        if (o.Channel != 0 && o.Measure > MaxMeasure) MaxMeasure = o.Measure;
+    }
+    return longNotes;
+}
+
+void AddBarLines() {
+    Obj.ReDimPreserve(static_cast<long>(ObjCount) + MaxMeasure + 1);
+    long upper = Obj.UBound();
+    for (long k = ObjCount; k <= upper; ++k) {
+        // Only these fields are set; the others keep whatever the slot held.
+        ObjRecord& b = Obj[k];
+        Integer m = static_cast<Integer>(k - ObjCount);
+        b.Enabled = -1;
+        b.Channel = CH_BARLINE;
+        b.Measure = m;
+        b.Pos = m == 0 ? Currency() : BarLine[m - 1].Pos;
+        b.Time = kNotTimed;
+    }
+}
+
+void SamePositionPass() {
+    ObjRecord* a = Obj.data();
+    long upper = Obj.UBound();
+    for (long i = 0; i <= upper; ++i) {
+        for (long j = i + 1; j <= upper && a[j].Pos == a[i].Pos; ++j) {
+            ObjRecord& A = a[i];
+            ObjRecord& B = a[j];
+            if (A.Channel == B.Channel) {
+                if (A.Kind == B.Kind) {
+                    if (A.Channel == CH_BGM) continue;  // sounds may start together
+                    if (A.Channel > 10) LowerNoteCount(A.Side);
+                    // The line that came later in the file wins.
+                    ClearObj(A.Link > B.Link ? B : A);
+                } else if (A.Kind > B.Kind) {
+                    SwapObj(A, B);
+                }
+            } else {
+                bool stays = B.Channel == CH_STOP ||
+                             (A.Channel != CH_BPM && A.Channel != CH_BPM_TABLE &&
+                              A.Channel != CH_STOP && A.Channel <= B.Channel);
+                if (!stays) SwapObj(A, B);
+            }
+        }
+        a[i].Link = -1;
+    }
+}
+
+// Every long-note object looks forward for the next object of its lane that is not invisible.
+// Walking the array for that makes a chart quadratic in its lanes' gaps, so the next such object
+// of every record is found first in one backward sweep. The sweep stays right while pairing: a
+// record's lane and visibility change only when it is cleared, and clearing only reaches records
+// before the start being paired.
+void PairChannelLongNotes() {
+    ObjRecord* a = Obj.data();
+    long upper = Obj.UBound();
+    std::vector<Long> nextVisible(static_cast<size_t>(upper + 1), -1);
+    std::vector<Long> ahead(kChannels, -1);
+    for (long i = upper; i >= 0; --i) {
+        size_t c = ChannelIndex(a[i].Channel);
+        nextVisible[static_cast<size_t>(i)] = ahead[c];
+        if (a[i].Kind != KIND_INVISIBLE) ahead[c] = static_cast<Long>(i);
+    }
+    for (long i = 0; i <= upper; ++i) {
+        ObjRecord& A = a[i];
+        if (A.Kind != KIND_LN_START) continue;
+        // A long-note start replaces any other object of its lane at its position.
+        for (long j = i - 1; j >= 0 && a[j].Pos == A.Pos; --j) {
+            if (a[j].Channel != A.Channel) continue;
+            if (a[j].Kind != KIND_INVISIBLE) LowerNoteCount(A.Side);
+            ClearObj(a[j]);
+        }
+        Long j = nextVisible[static_cast<size_t>(i)];
+        if (j >= 0) {
+            a[j].Kind = KIND_LN_END;
+            A.Link = j;
+            a[j].Link = static_cast<Long>(i);
+            LowerNoteCount(A.Side);
+        }
+        if (A.Link == -1) A.Kind = KIND_NORMAL;
+    }
+}
+
+// Channels do not change here, so the nearest earlier record of a lane is simply the last one
+// seen in a forward sweep.
+void PairLnObjLongNotes() {
+    ObjRecord* a = Obj.data();
+    long upper = Obj.UBound();
+    std::vector<Long> lastOfChannel(kChannels, -1);
+    for (long i = 0; i <= upper; ++i) {
+        ObjRecord& A = a[i];
+        size_t c = ChannelIndex(A.Channel);
+        if (A.Value == LnObj && A.Channel > 10 && A.Channel < 30 && A.Kind != KIND_INVISIBLE) {
+            Long j = lastOfChannel[c];
+            if (j >= 0 && a[j].Link == -1) {
+                a[j].Kind = KIND_LN_START;
+                A.Link = j;
+                a[j].Link = static_cast<Long>(i);
+            }
+            A.Kind = KIND_LN_END;
+            LowerNoteCount(A.Side);
+            if (A.Link == -1) A.Kind = KIND_NORMAL;
+        }
+        lastOfChannel[c] = static_cast<Long>(i);
+    }
+}
+
+void LoadBMSSort() {
+    Guard("LoadBMSSort", [] {
+        PlaceMeasures();
+        bool longNotes = PlaceObjects();
+        AddBarLines();
+        QuickSortObj(0, static_cast<Long>(Obj.UBound()));
+        SamePositionPass();
+        if (longNotes) PairChannelLongNotes();
+        if (LnObj != 0) PairLnObjLongNotes();
+        PlayTimeCount();
+        if (StartMeasure != 0) SeekBMS(StartMeasure);
+    });
+}
+
+}  // namespace modBMSLoad
