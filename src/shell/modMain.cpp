@@ -48,6 +48,7 @@ Single CosDeg(Long degrees) {
 }
 
 double Log10(Single x) {
+    if (!(x > 0)) vb::Raise(5);  // the logarithm of zero or less is an invalid argument
     return std::log(static_cast<double>(x)) / std::log(10.0);
 }
 
@@ -59,7 +60,8 @@ Long VolumeToAttenuation(Single percent) {
 
 std::string ZeroPad(Long value, Long width) {
     std::string s = "00000000" + std::to_string(value);
-    if (width <= 0) return "";
+    if (width < 0) vb::Raise(5);  // a negative length is an invalid argument, as for Right$
+    if (width == 0) return "";
     if (static_cast<size_t>(width) >= s.size()) return s;
     return s.substr(s.size() - static_cast<size_t>(width));
 }
