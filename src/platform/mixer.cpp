@@ -115,8 +115,8 @@ struct VoiceState {
 
 enum class Layout { Mono, Stereo, Multi };
 
-// Adds up to `frames` output frames of one voice into `out`; returns how many it produced
-// before the data ran out (fewer than `frames` means the voice has ended).
+// Adds up to `frames` output frames of one voice into `out`, fewer when the data runs out;
+// returns how many it produced.
 template <SampleType T, Layout L>
 int32_t MixVoice(VoiceState& v, float* out, int32_t frames, float gainL, float gainR) {
     constexpr int32_t bytes = SampleBytes(T);
@@ -295,8 +295,9 @@ void Mixer::Mix(float* out, int32_t frames) {
     for (auto& slot : voices_) {
         Voice* v = slot.get();
         if (!v || !v->playing) continue;
-        int32_t done = MixAnyVoice(*v, out, frames, v->gain * masterGain_);
-        if (done < frames) v->playing = false;
+        MixAnyVoice(*v, out, frames, v->gain * masterGain_);
+        // Cleared as soon as the cursor reaches the end, not one mix later.
+        if ((v->pos >> 32) >= v->frames) v->playing = false;
     }
     // The sound card saturated its sum; so do we (fmax/fmin also turn a NaN into a rail).
     for (size_t i = 0; i < 2 * static_cast<size_t>(frames); ++i)
