@@ -9,7 +9,7 @@ using modBMSLoad::StartMeasure;
 using modMain::PlayState;
 using modMain::ReadCmdLine;
 
-class CommandLine : public shelltest::ShellTest {
+class CmdLine : public shelltest::ShellTest {
   protected:
     void SetUp() override {
         ShellTest::SetUp();
@@ -21,7 +21,7 @@ class CommandLine : public shelltest::ShellTest {
     }
 };
 
-TEST_F(CommandLine, EmptyLineChangesNothingSpacesResetTheStartMeasure) {
+TEST_F(CmdLine, EmptyLineChangesNothingSpacesResetTheStartMeasure) {
     StartMeasure = 7;
     EXPECT_FALSE(ReadCmdLine(""));
     EXPECT_EQ(StartMeasure, 7);
@@ -30,7 +30,7 @@ TEST_F(CommandLine, EmptyLineChangesNothingSpacesResetTheStartMeasure) {
     EXPECT_EQ(PlayState, modMain::PS_IDLE);
 }
 
-TEST_F(CommandLine, QuotedPathWithSpacesAndAStartMeasureInEitherOrder) {
+TEST_F(CmdLine, QuotedPathWithSpacesAndAStartMeasureInEitherOrder) {
     EXPECT_TRUE(ReadCmdLine("\"a b.bms\" -N12"));
     EXPECT_EQ(BMSFileName, "a b.bms");
     EXPECT_EQ(StartMeasure, 12);
@@ -46,7 +46,7 @@ TEST_F(CommandLine, QuotedPathWithSpacesAndAStartMeasureInEitherOrder) {
     EXPECT_EQ(BMSFileName, "曲 名.bme");
 }
 
-TEST_F(CommandLine, OnlyExistingFilesWithAChartExtensionAreTaken) {
+TEST_F(CmdLine, OnlyExistingFilesWithAChartExtensionAreTaken) {
     for (const char* yes : {"a.bms", "b.BME", "c.bml", "d.pms", "e.tmp", "*.bms"}) {
         PlayState = modMain::PS_PLAY;
         EXPECT_TRUE(ReadCmdLine(yes)) << yes;
@@ -63,12 +63,12 @@ TEST_F(CommandLine, OnlyExistingFilesWithAChartExtensionAreTaken) {
     EXPECT_EQ(PlayState, modMain::PS_IDLE);
 }
 
-TEST_F(CommandLine, EveryTokenIsReadAndTheLastChartWins) {
+TEST_F(CmdLine, EveryTokenIsReadAndTheLastChartWins) {
     EXPECT_TRUE(ReadCmdLine("a.bms  missing.bms d.pms f.txt"));
     EXPECT_EQ(BMSFileName, "d.pms");
 }
 
-TEST_F(CommandLine, StartMeasureIsATextRangeTestThenTheLeadingNumber) {
+TEST_F(CmdLine, StartMeasureIsATextRangeTestThenTheLeadingNumber) {
     struct Case {
         const char* option;
         int measure;
@@ -83,7 +83,7 @@ TEST_F(CommandLine, StartMeasureIsATextRangeTestThenTheLeadingNumber) {
     }
 }
 
-TEST_F(CommandLine, PlayAndStopOptionsMoveTheState) {
+TEST_F(CmdLine, PlayAndStopOptionsMoveTheState) {
     EXPECT_TRUE(ReadCmdLine("a.bms -p"));
     EXPECT_EQ(PlayState, modMain::PS_LOAD);  // a load asked for on the same line stays
     for (auto from : {modMain::PS_IDLE, modMain::PS_PAUSE, modMain::PS_END}) {
@@ -102,19 +102,19 @@ TEST_F(CommandLine, PlayAndStopOptionsMoveTheState) {
     EXPECT_EQ(PlayState, modMain::PS_END);
 }
 
-TEST_F(CommandLine, SinglePlayAndUnknownOptions) {
+TEST_F(CmdLine, SinglePlayAndUnknownOptions) {
     ReadCmdLine("-x -- - -SPX -PS -Q1 -sp");
     EXPECT_TRUE(modMain::Settings.SinglePlay);
     EXPECT_EQ(PlayState, modMain::PS_IDLE);
 }
 
-TEST_F(CommandLine, QuitOptionEndsThroughTheNormalShutdown) {
+TEST_F(CmdLine, QuitOptionEndsThroughTheNormalShutdown) {
     EXPECT_EQ(ExitCodeOf([] { ReadCmdLine("a.bms -q"); }), 0);
     EXPECT_NE(shelltest::ReadText(Ini()).find("RecentFile=\"a.bms\""), std::string::npos);
     EXPECT_FALSE(shelltest::fs::exists(Path("error.txt")));
 }
 
-TEST_F(CommandLine, UnclosedQuoteKeepsTheRestOfTheLineInOneToken) {
+TEST_F(CmdLine, UnclosedQuoteKeepsTheRestOfTheLineInOneToken) {
     Touch("x -N5 y.bms");
     EXPECT_TRUE(ReadCmdLine("-N3 \"x -N5 y.bms"));
     EXPECT_EQ(BMSFileName, "x -N5 y.bms");
@@ -123,7 +123,7 @@ TEST_F(CommandLine, UnclosedQuoteKeepsTheRestOfTheLineInOneToken) {
     EXPECT_EQ(StartMeasure, 0);
 }
 
-TEST_F(CommandLine, ThousandsOfTokensAndHugeLines) {
+TEST_F(CmdLine, ThousandsOfTokensAndHugeLines) {
     std::string line;
     for (int i = 0; i < 20000; ++i) line += i % 2 ? "-N5 " : "  \"\" ";
     line += "a.bms";
@@ -134,7 +134,7 @@ TEST_F(CommandLine, ThousandsOfTokensAndHugeLines) {
     EXPECT_EQ(StartMeasure, 0);
 }
 
-TEST_F(CommandLine, DroppedFilesAndHandedOverLines) {
+TEST_F(CmdLine, DroppedFilesAndHandedOverLines) {
     frmMain::Form_OLEDragDrop(Path("a b.bms"));
     EXPECT_EQ(BMSFileName, Path("a b.bms"));
     EXPECT_EQ(PlayState, modMain::PS_LOAD);

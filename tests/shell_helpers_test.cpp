@@ -9,12 +9,12 @@ namespace {
 
 using namespace modMain;
 
-class Helpers : public ::testing::Test {
+class ShellHelpers : public ::testing::Test {
   protected:
     void SetUp() override { FillSineTable(); }
 };
 
-TEST_F(Helpers, SineTableCoversOnePeriodIn256Steps) {
+TEST_F(ShellHelpers, SineTableCoversOnePeriodIn256Steps) {
     EXPECT_EQ(Sin256(0), 0.0f);
     EXPECT_EQ(Sin256(64), 1.0f);
     EXPECT_EQ(Sin256(192), -1.0f);
@@ -22,7 +22,7 @@ TEST_F(Helpers, SineTableCoversOnePeriodIn256Steps) {
     EXPECT_NEAR(Sin256(128), 0.0f, 1e-6);
 }
 
-TEST_F(Helpers, DegreesMapToTheNearestTableEntryAndWrap) {
+TEST_F(ShellHelpers, DegreesMapToTheNearestTableEntryAndWrap) {
     EXPECT_EQ(SinDeg(90), Sin256(64));
     EXPECT_EQ(SinDeg(360), Sin256(0));  // 256 wraps to 0
     EXPECT_EQ(SinDeg(-90), Sin256(192));
@@ -35,7 +35,7 @@ TEST_F(Helpers, DegreesMapToTheNearestTableEntryAndWrap) {
     EXPECT_EQ(SinDeg(2147483647), Sin256(static_cast<uint8_t>(1527099482)));
 }
 
-TEST_F(Helpers, VolumeToAttenuationInHundredthsOfADecibel) {
+TEST_F(ShellHelpers, VolumeToAttenuationInHundredthsOfADecibel) {
     EXPECT_EQ(VolumeToAttenuation(50), -602);
     EXPECT_EQ(VolumeToAttenuation(10), -2000);
     EXPECT_EQ(VolumeToAttenuation(1), -4000);
@@ -46,13 +46,13 @@ TEST_F(Helpers, VolumeToAttenuationInHundredthsOfADecibel) {
     EXPECT_EQ(VolumeToAttenuation(0.0001f), -12000);  // quieter than silence is not clamped
 }
 
-TEST_F(Helpers, Log10RejectsZeroAndBelow) {
+TEST_F(ShellHelpers, Log10RejectsZeroAndBelow) {
     EXPECT_DOUBLE_EQ(Log10(1000.0f), 3.0);
     EXPECT_THROW(Log10(0.0f), vb::Error);
     EXPECT_THROW(Log10(-1.0f), vb::Error);
 }
 
-TEST_F(Helpers, ZeroPadKeepsTheLastCharacters) {
+TEST_F(ShellHelpers, ZeroPadKeepsTheLastCharacters) {
     EXPECT_EQ(ZeroPad(42, 4), "0042");
     EXPECT_EQ(ZeroPad(123456789, 4), "6789");
     EXPECT_EQ(ZeroPad(-5, 4), "00-5");
@@ -62,7 +62,7 @@ TEST_F(Helpers, ZeroPadKeepsTheLastCharacters) {
     EXPECT_THROW(ZeroPad(1, -1), vb::Error);
 }
 
-TEST_F(Helpers, RemoveExtCutsOnlyTheFileNamesLastDot) {
+TEST_F(ShellHelpers, RemoveExtCutsOnlyTheFileNamesLastDot) {
     EXPECT_EQ(RemoveExt("song.wav"), "song");
     EXPECT_EQ(RemoveExt("a.b.c.ogg"), "a.b.c");
     EXPECT_EQ(RemoveExt("dir.v2\\kick"), "dir.v2\\kick");
