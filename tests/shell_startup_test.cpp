@@ -30,7 +30,9 @@ class StartUpTest : public shelltest::ShellTest {
 
 TEST_F(StartUpTest, OpensTheWindowReadsSettingsAndShowsTheWindow) {
     dev->SetRefreshRate(75);
+    modKey::KeyRepeat.Fill(0);
     modMain::StartUp();
+    EXPECT_EQ(modKey::KeyRepeat[65], 250);  // a key held at start-up does not repeat at once
     EXPECT_EQ(modMain::AppTitle, "Korvane 1.0.0");
     EXPECT_EQ(dev->Caption(), "Korvane 1.0.0");
     EXPECT_TRUE(dev->Shown());

@@ -3,6 +3,7 @@
 
 #include "chart/modBMSLoad.h"
 #include "platform/platform.h"
+#include "play/modKey.h"
 #include "shell/cmdline.h"
 #include "shell/frmMain.h"
 #include "shell/modMain.h"
@@ -58,6 +59,7 @@ void StartUp() {
         VideoOpen = plat::Dev().OpenVideo(kScreenWidth, kScreenHeight);
         frmMain::Form_Load();
         ResetChartValues();
+        modKey::Reset();  // every key up, with its repeat delay; LoadConfig then sets the lanes
         ResetFrameTiming();
         FillSineTable();
         LoadConfig();
