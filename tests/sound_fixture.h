@@ -16,6 +16,7 @@
 #include "play/modCount.h"
 #include "play/modKey.h"
 #include "shell/modMain.h"
+#include "shell/settings.h"
 #include "sound/modSound.h"
 
 namespace soundtest {
@@ -43,6 +44,8 @@ protected:
     void SetUp() override {
         modSound::Reset();
         modMain::Reset();  // releases the sounds of the test before
+        modMain::UseSettingsFile = false;  // a shutdown inside a test writes nothing
+        modMain::UseInstanceHandOver = false;
         dev = &plat::InstallHeadless();
         plat::SetExitThrows(true);
         modKey::Reset();
