@@ -8,6 +8,7 @@
 #include "chart/modBMSLoad.h"
 #include "platform/headless.h"
 #include "platform/platform.h"
+#include "play/modCount.h"
 #include "shell/modMain.h"
 #include "shell/render.h"
 #include "shell/settings.h"
@@ -107,8 +108,9 @@ int Dump(const Options& opts) {
     BMSFileName = opts.chart;
     StartMeasure = static_cast<vb::Integer>(opts.measure);
     SetRandomSeed(opts.seed);
+    // The play clock's step runs the load, with the sounds decoded as the player decodes them.
     modMain::PlayState = modMain::PS_LOAD;
-    LoadBMS();
+    modCount::CountMain();
     if (ObjCount == 0 || modMain::PlayState == modMain::PS_IDLE) {
         std::fprintf(stderr, "korvane-render: %s: the chart holds no objects\n",
                      opts.chart.c_str());
