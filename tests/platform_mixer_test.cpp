@@ -31,7 +31,7 @@ std::shared_ptr<Pcm> MonoS16(std::vector<int16_t> samples, int rate = 44100) {
     pcm->channels = 1;
     pcm->rate = rate;
     pcm->data.resize(samples.size() * 2);
-    std::memcpy(pcm->data.data(), samples.data(), pcm->data.size());
+    if (!samples.empty()) std::memcpy(pcm->data.data(), samples.data(), pcm->data.size());
     return pcm;
 }
 
