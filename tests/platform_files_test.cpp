@@ -22,6 +22,8 @@ TEST(PlatformResolvePath, ExactNameWinsAndBackslashesBecomeSlashes) {
     Touch(dir / "Sub/kick.wav");
     EXPECT_EQ(plat::ResolvePath(dir.path() + "\\Sub\\kick.wav"), dir / "Sub/kick.wav");
     EXPECT_EQ(plat::ResolvePath(dir / "Sub/Kick.wav"), dir / "Sub/Kick.wav");
+    // Two case-blind matches: always the same one, whatever order the folder lists them in.
+    EXPECT_EQ(plat::ResolvePath(dir.path() + "\\sub\\KICK.WAV"), dir / "Sub/Kick.wav");
 }
 
 TEST(PlatformResolvePath, MatchesEachComponentIgnoringCase) {

@@ -47,6 +47,20 @@ std::vector<std::string> SortedEntries(const std::string& dir) {
     return names;
 }
 
+// The entry of a folder whose name equals `name` ignoring case; with several, the smallest by
+// byte order, so the choice does not depend on the directory's order.
+std::optional<std::string> FindNoCase(const std::string& dir, const std::string& name) {
+    DIR* d = opendir(dir.empty() ? "." : dir.c_str());
+    if (!d) return std::nullopt;
+    std::optional<std::string> best;
+    while (dirent* e = readdir(d)) {
+        if (!EqualNoCase(e->d_name, name)) continue;
+        if (!best || *best > e->d_name) best = e->d_name;
+    }
+    closedir(d);
+    return best;
+}
+
 std::vector<std::string> SplitComponents(const std::string& path) {
     std::vector<std::string> parts;
     size_t start = 0;
@@ -73,12 +87,9 @@ std::string ResolvePath(const std::string& path) {
         bool last = i + 1 == parts.size();
         std::string chosen = part;
         if (!part.empty() && part != "." && part != ".." && !Exists(resolved + part)) {
-            const std::string& folder = resolved;
-            auto names = SortedEntries(folder);
-            auto hit = std::find_if(names.begin(), names.end(),
-                                    [&](const std::string& n) { return EqualNoCase(n, part); });
-            if (hit == names.end()) return converted;
-            chosen = *hit;
+            std::optional<std::string> match = FindNoCase(resolved, part);
+            if (!match) return converted;
+            chosen = *match;
         }
         resolved += chosen;
         if (!last) resolved += '/';

@@ -106,7 +106,7 @@ struct Event {
     enum class Type { Quit, DropFile, DoubleClick, Wheel, Expose };
     Type type;
     std::string text;      // DropFile: the full path
-    int32_t wheel = 0;     // Wheel: > 0 away from the user
+    int32_t wheel = 0;     // Wheel: > 0 away from the user, 120 per notch
 };
 
 // Virtual-key codes of the keys Korvane reads (Windows numbering, 0 to 255).
@@ -122,6 +122,8 @@ public:
 
     // Clock: milliseconds as a wrapping signed 32-bit count; Sleep blocks (or, headless, advances
     // the virtual clock and mixes the audio that elapses).
+    // WaitVBlank returns at the next vertical blank: after a present with a vsync renderer it
+    // returns at once (the present waited); otherwise it sleeps to the next refresh period.
     virtual int32_t Now() = 0;
     virtual void Sleep(int32_t ms) = 0;
 
@@ -132,7 +134,9 @@ public:
     virtual std::string Caption() const = 0;
     virtual void ShowWindow() = 0;
     virtual bool IsMinimized() = 0;
-    virtual void SetWindowPos(int x, int y) = 0;  // pixels, top-left of the window
+    // Pixels. The SDL device reads and sets the client area's top-left corner both ways, so a
+    // saved position comes back exactly whatever the decorations measure.
+    virtual void SetWindowPos(int x, int y) = 0;
     virtual void GetWindowPos(int& x, int& y) = 0;
     virtual void GetScreenSize(int& width, int& height) = 0;
     virtual void SetAlwaysOnTop(bool on) = 0;
@@ -150,13 +154,15 @@ public:
     // Keyboard by virtual-key code and the focus rule.
     virtual bool KeyDown(int vkCode) = 0;
     virtual bool IsActive() = 0;
-    // A critical message box; without a display it is written to standard error.
+    // A critical message box, always also written to standard error. Setting the environment
+    // variable KORVANE_NO_MESSAGEBOX (not "0") skips the box, for unattended runs.
     virtual void ShowMessageBox(const std::string& title, const std::string& text) = 0;
     // The file-open dialog for charts; empty when cancelled or unavailable.
     virtual std::optional<std::string> OpenFileDialog(const std::string& folder,
                                                       const std::string& file) = 0;
 
-    // Audio: opens the output device with its mixer; false when it cannot.
+    // Audio: opens the output device (44.1 kHz stereo float, 512-frame period) with its mixer;
+    // false when it cannot (no sound device, or SDL_AUDIODRIVER names a missing driver).
     virtual bool OpenAudio() = 0;
     virtual void CloseAudio() = 0;
     virtual Mixer& GetMixer() = 0;
