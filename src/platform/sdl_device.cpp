@@ -131,6 +131,7 @@ private:
     bool exposed_ = true;
     bool presentedSinceWait_ = false;
     Uint64 lastPresent_ = 0;  // performance-counter time of the last real present
+    Uint64 lastWaitEnd_ = 0;  // and of the end of the last WaitVBlank
     std::vector<uint32_t> onScreen_;
     int onScreenW_ = 0, onScreenH_ = 0;
     std::string caption_, fontFace_;
@@ -146,6 +147,8 @@ bool SdlDevice::OpenVideo(int width, int height) {
     if (width <= 0 || height <= 0) return false;
     SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+    // A windowed player leaves the screen saver to the desktop's rules.
+    SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
     videoReady_ = true;
     Uint32 flags = SDL_WINDOW_HIDDEN | (onTop_ ? SDL_WINDOW_ALWAYS_ON_TOP : 0);
@@ -155,6 +158,8 @@ bool SdlDevice::OpenVideo(int width, int height) {
         return false;
     }
     SDL_EventState(SDL_DROPFILE, SDL_ENABLE);
+    // Keys are read as a keyboard state, never as typed text: no input method may take them.
+    SDL_StopTextInput();
     texW_ = width;
     texH_ = height;
     return true;
@@ -233,19 +238,29 @@ void SdlDevice::Present(const uint32_t* pixels, int width, int height) {
 
 // With a vsync renderer the present itself waited for the blank. Without one, or when the frame
 // was unchanged and nothing was presented, the wait is slept on a grid of refresh periods
-// anchored at the last present, so the frame loop keeps its pace either way.
+// anchored at the last present, so the frame loop keeps its pace either way. Some renderers
+// accept vsync and still return at once (software ones); a present that came back well inside
+// a period is therefore topped up with sleep, or such a renderer would spin the loop.
 void SdlDevice::WaitVBlank() {
-    bool waited = presentedSinceWait_ && rendererVsync_;
+    bool presented = presentedSinceWait_;
     presentedSinceWait_ = false;
-    if (waited) return;
     int hz = RefreshRate();
     double period = 1.0 / (hz > 0 ? hz : 60);
     double freq = static_cast<double>(SDL_GetPerformanceFrequency());
-    double sinceLast = static_cast<double>(SDL_GetPerformanceCounter() - lastPresent_) / freq;
-    double next = std::ceil(sinceLast / period) * period;
-    if (next <= sinceLast) next += period;
+    Uint64 now = SDL_GetPerformanceCounter();
+    double wait;
+    if (presented && rendererVsync_) {
+        double sinceWait = static_cast<double>(now - lastWaitEnd_) / freq;
+        wait = sinceWait < period * 0.75 ? period - sinceWait : 0.0;
+    } else {
+        double sinceLast = static_cast<double>(now - lastPresent_) / freq;
+        double next = std::ceil(sinceLast / period) * period;
+        if (next <= sinceLast) next += period;
+        wait = next - sinceLast;
+    }
     // Rounded up: waking early would find the blank still ahead and wait again for nothing.
-    SDL_Delay(static_cast<Uint32>(std::ceil((next - sinceLast) * 1000.0)));
+    if (wait > 0) SDL_Delay(static_cast<Uint32>(std::ceil(wait * 1000.0)));
+    lastWaitEnd_ = SDL_GetPerformanceCounter();
 }
 
 bool SdlDevice::PollEvent(Event& e) {
