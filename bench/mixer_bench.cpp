@@ -61,4 +61,5 @@ BENCHMARK(MixManyVoices)->Arg(1)->Arg(32)->Arg(256)->Unit(benchmark::kMicrosecon
 
 }  // namespace
 
+// The one main() of the benchmark program; the other bench files only register benchmarks.
 BENCHMARK_MAIN();
