@@ -225,6 +225,18 @@ TEST_F(Bga, WideImagesShowTheirMiddleAndNarrowOnesAreCentred) {
     EXPECT_EQ(CountNot(kGuard), 0);
 }
 
+TEST_F(Bga, HugePicturesShowTheirMiddleColumnsAndTopRows) {
+    Image(1, 8000, 300);
+    modDraw::DrawBGA(1);
+    EXPECT_EQ(TagX(At(331, 0)), 3872 & 0x3FF);  // 8000 \ 2 - 128
+    EXPECT_EQ(CountNot(kGuard), 256 * 256);
+    Paint(kGuard);
+    Image(2, 200, 8000);
+    modDraw::DrawBGA(2);
+    EXPECT_EQ(At(359, 255), Tag(0, 255));  // 331 + 128 - 100
+    EXPECT_EQ(CountNot(kGuard), 200 * 256);
+}
+
 TEST_F(Bga, LayersAndTheMissImageFollowTheSettingAndTheJudgement) {
     Image(0, 16, 16);  // id 00: the default miss image
     Image(1, 256, 256);

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -58,6 +59,49 @@ bool Regenerating() {
     return v && *v && std::string(v) != "0";
 }
 
+// Starts the program like korvane-render from the program folder appDir and plays the golden
+// chart until the frame's time is reached.
+void Render(const Frame& f, const std::string& appDir) {
+    plat::HeadlessDevice& dev = plat::InstallHeadless();
+    plat::SetExitThrows(true);
+    plat::SetCommandLine(0, nullptr);
+    modMain::Reset();
+    modKey::Reset();
+    modCount::Reset();
+    modSound::Reset();
+    modBMSLoad::Reset();
+    modMain::AppPath = appDir + "/";
+    modMain::UseInstanceHandOver = false;
+    modMain::UseSettingsFile = false;
+    modMain::StartUp();
+    modMain::Settings.FrameRate = static_cast<vb::Integer>(f.fps);
+    for (const auto& [field, value] : f.sets)
+        ASSERT_TRUE(render::ApplySetting(field, value)) << field;
+    modMain::FramePeriod = static_cast<vb::Integer>(1000 / f.fps);
+    modMain::LastFrameEndKnown = false;
+    modKey::SetScratchLayout();
+    modBMSLoad::SetRandomSeed(1);
+    if (f.at < 0) {
+        modMain::RunFrame();
+        return;
+    }
+    modBMSLoad::BMSFileName = SourceDir() + "/tests/golden/chart/golden.bme";
+    modMain::PlayState = modMain::PS_LOAD;
+    for (int n = 0; n < 10000; ++n) {
+        modMain::RunFrame();
+        if (modMain::PlayState != modMain::PS_LOAD &&
+            modCount::PlayTime >= vb::Currency::FromInt(f.at))
+            break;
+    }
+    ASSERT_GE(modCount::PlayTime, vb::Currency::FromInt(f.at)) << "time never reached";
+    if (f.pause) {
+        dev.SetKey('0', true);
+        modMain::RunFrame();
+        dev.SetKey('0', false);
+        ASSERT_EQ(modMain::PlayState, modMain::PS_PAUSE);
+    }
+}
+
 class GoldenFrames : public ::testing::TestWithParam<Frame> {
 protected:
     void SetUp() override {
@@ -76,55 +120,40 @@ protected:
         modSound::Reset();
     }
 
-    // Starts the program like korvane-render and plays until the frame's time is reached.
-    void Render(const Frame& f) {
-        plat::HeadlessDevice& dev = plat::InstallHeadless();
-        plat::SetExitThrows(true);
-        plat::SetCommandLine(0, nullptr);
-        modMain::Reset();
-        modKey::Reset();
-        modCount::Reset();
-        modSound::Reset();
-        modBMSLoad::Reset();
-        modMain::AppPath = appDir + "/";
-        modMain::UseInstanceHandOver = false;
-        modMain::UseSettingsFile = false;
-        modMain::StartUp();
-        modMain::Settings.FrameRate = static_cast<vb::Integer>(f.fps);
-        for (const auto& [field, value] : f.sets)
-            ASSERT_TRUE(render::ApplySetting(field, value)) << field;
-        modMain::FramePeriod = static_cast<vb::Integer>(1000 / f.fps);
-        modMain::LastFrameEndKnown = false;
-        modKey::SetScratchLayout();
-        modBMSLoad::SetRandomSeed(1);
-        if (f.at < 0) {
-            modMain::RunFrame();
-            return;
-        }
-        modBMSLoad::BMSFileName = SourceDir() + "/tests/golden/chart/golden.bme";
-        modMain::PlayState = modMain::PS_LOAD;
-        for (int n = 0; n < 10000; ++n) {
-            modMain::RunFrame();
-            if (modMain::PlayState != modMain::PS_LOAD &&
-                modCount::PlayTime >= vb::Currency::FromInt(f.at))
-                break;
-        }
-        ASSERT_GE(modCount::PlayTime, vb::Currency::FromInt(f.at)) << "time never reached";
-        if (f.pause) {
-            dev.SetKey('0', true);
-            modMain::RunFrame();
-            dev.SetKey('0', false);
-            ASSERT_EQ(modMain::PlayState, modMain::PS_PAUSE);
-        }
-    }
-
     std::string appDir;
 };
+
+// Skin sheets and font that are missing, empty or not pictures at all: the program plays on and
+// the pieces they hold stay black, while the chart's own pictures still show.
+TEST_F(GoldenFrames, MissingOrCorruptArtLeavesItsPiecesBlack) {
+    fs::remove(appDir + "/image/skin_00.png");
+    std::ofstream(appDir + "/image/skin_01.png") << "\x89PNG\r\n\x1a\n truncated";
+    std::ofstream(appDir + "/image/skin_02.png");
+    std::ofstream(appDir + "/image/skin_03.png") << "BM not a bitmap";
+    std::ofstream(appDir + "/image/font.png") << "\xFF\xD8\xFF not a jpeg";
+    Frame f{"bad_art", {{"DispInfo", "True"}, {"Effect", "7"}}, 4200};
+    try {
+        Render(f, appDir);
+    } catch (const plat::ProcessExit& e) {
+        FAIL() << "the program ended with code " << e.code;
+    }
+    const plat::Image& frame = modMain::BackBuffer;
+    auto at = [&](int x, int y) { return frame.pixels[y * frame.width + x] & 0xFFFFFF; };
+    const int titleBottom = 2 + modMain::TitleSurface.Height();
+    int lit = 0;
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 331; ++x) {
+            bool title = y >= 2 && y < titleBottom && x >= 60 && x < 327;
+            lit += !title && at(x, y) != 0;
+        }
+    EXPECT_EQ(lit, 0) << "only the title may show on the play field";
+    EXPECT_NE(at(400, 40), 0u);  // the base picture of the chart
+}
 
 TEST_P(GoldenFrames, MatchPixelForPixel) {
     const Frame& f = GetParam();
     try {
-        Render(f);
+        Render(f, appDir);
     } catch (const plat::ProcessExit& e) {
         FAIL() << "the program ended with code " << e.code;
     }

@@ -86,3 +86,39 @@ TEST_F(Text, GlyphsPastTheEdgeAreSkippedAndTheLineEnds) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace display_test;
+
+class Title : public DisplayTest {
+protected:
+    void Show(int w, int32_t now) {
+        ASSERT_TRUE(modMain::TitleSurface.initFromPictureBox(Tagged(w, 12)));
+        Paint(kGuard);
+        dev->SetTime(now);
+        modDraw::DrawTitle();
+    }
+};
+
+TEST_F(Title, EntersAtTheRightEndOfTheBandAndCyclesWithItsWidth) {
+    Show(100, 0);
+    EXPECT_EQ(CountNot(kGuard), 0);
+    Show(100, 20);  // one step: the first column at x 326
+    EXPECT_EQ(At(326, 2), Tag(0, 0));
+    EXPECT_EQ(CountNot(kGuard), 12);
+    Show(100, 367 * 20 + 20);  // 367 steps a cycle
+    EXPECT_EQ(CountNot(kGuard), 12);
+    Show(100, 300 * 20);  // xl = 27: only columns 33 to 99 are inside the band
+    EXPECT_EQ(At(60, 2), Tag(33, 0));
+    EXPECT_EQ(CountNot(kGuard), 67 * 12);
+}
+
+TEST_F(Title, AWideTitleShowsABandWideWindowOfItself) {
+    Show(10000, 5000 * 20);  // xl = -4673
+    EXPECT_EQ(CountNot(kGuard), 267 * 12);
+    EXPECT_EQ(At(59, 2), kGuard);
+    EXPECT_EQ(At(327, 2), kGuard);
+}
+
+}  // namespace
