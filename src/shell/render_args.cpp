@@ -8,6 +8,8 @@ namespace render {
 
 namespace {
 
+constexpr int64_t kNoTime = INT64_MIN;  // a --png whose --at has not come yet
+
 // A whole decimal number within [lo, hi].
 bool ParseInt(std::string_view text, int64_t lo, int64_t hi, int64_t& out) {
     int64_t v = 0;
@@ -76,13 +78,14 @@ bool Option(ArgReader& args, std::string_view opt, Options& opts, std::string& e
         if (!args.Value(opt, opts.wav, error)) return false;
     } else if (opt == "--png") {
         if (!args.Value(opt, text, error)) return false;
-        opts.pngs.emplace_back(text, -1);
+        opts.pngs.emplace_back(text, kNoTime);
     } else if (opt == "--at") {
-        if (opts.pngs.empty() || opts.pngs.back().second >= 0) {
+        if (opts.pngs.empty() || opts.pngs.back().second != kNoTime) {
             error = "--at must follow a --png FILE";
             return false;
         }
-        if (!Number(args, opt, 0, INT32_MAX, opts.pngs.back().second, error)) return false;
+        // -1 asks for the idle frame before the chart is loaded.
+        if (!Number(args, opt, -1, INT32_MAX, opts.pngs.back().second, error)) return false;
     } else {
         error = "unknown option " + std::string(opt);
         return false;
@@ -112,7 +115,7 @@ bool ParseArgs(int argc, char** argv, Options& opts, std::string& error) {
         return false;
     }
     for (const auto& [file, ms] : opts.pngs) {
-        if (ms < 0) {
+        if (ms == kNoTime) {
             error = "--png " + file + " needs --at MS";
             return false;
         }
