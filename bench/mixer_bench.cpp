@@ -52,8 +52,9 @@ void MixManyVoices(benchmark::State& state) {
         frames += kPeriod;
     }
     // Seconds of CPU per second of audio.
-    state.counters["core_share"] = benchmark::Counter(
-        static_cast<double>(frames) / 44100.0, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["core_share"] =
+        benchmark::Counter(static_cast<double>(frames) / 44100.0,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     state.SetItemsProcessed(frames * voices);
 }
 

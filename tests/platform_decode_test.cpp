@@ -1,5 +1,5 @@
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <cmath>
@@ -197,7 +197,8 @@ TEST(PlatformDecodeImage, BadAndHugeImagesGiveNothing) {
 }
 
 TEST(PlatformDecodeImage, HeaderProbeReadsTheStatedSize) {
-    std::string jpeg = std::string("\xFF\xD8\xFF\xE0\x00\x04\x00\x00\xFF\xC0\x00\x11\x08\x01\x20\x02\x80", 17);
+    std::string jpeg =
+        std::string("\xFF\xD8\xFF\xE0\x00\x04\x00\x00\xFF\xC0\x00\x11\x08\x01\x20\x02\x80", 17);
     auto j = plat::ProbeImageSize(jpeg);
     ASSERT_TRUE(j);
     EXPECT_EQ(j->width, 640);

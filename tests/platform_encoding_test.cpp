@@ -20,8 +20,12 @@ TEST(PlatformChartText, ShiftJisIsConverted) {
 }
 
 TEST(PlatformChartText, BytesThatDoNotConvertSurviveAsReplacement) {
-    std::string out = plat::ChartTextToUtf8("a\x83\x65\xFF" "b\x83");
-    EXPECT_EQ(out, "a\xE3\x83\x86\xEF\xBF\xBD" "b\xEF\xBF\xBD");
+    std::string out = plat::ChartTextToUtf8(
+        "a\x83\x65\xFF"
+        "b\x83");
+    EXPECT_EQ(out,
+              "a\xE3\x83\x86\xEF\xBF\xBD"
+              "b\xEF\xBF\xBD");
     EXPECT_TRUE(plat::IsValidUtf8(out));
 }
 

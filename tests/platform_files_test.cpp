@@ -11,7 +11,9 @@ using plattest::WriteBytes;
 
 namespace {
 
-void Touch(const std::string& path) { WriteBytes(path, "x"); }
+void Touch(const std::string& path) {
+    WriteBytes(path, "x");
+}
 
 }  // namespace
 
@@ -53,8 +55,8 @@ TEST(PlatformListSameBase, AnyExtensionBaseIgnoringCaseExactCaseFirst) {
                              "kick.wav.bak", "other.wav"})
         Touch(dir / name);
     mkdir((dir / "kick.dir").c_str(), 0755);
-    std::vector<std::string> expected = {"kick", "kick.mp3", "kick.wav", "kick.wav.bak",
-                                         "KICK.ogg", "Kick.flac"};
+    std::vector<std::string> expected = {"kick",         "kick.mp3", "kick.wav",
+                                         "kick.wav.bak", "KICK.ogg", "Kick.flac"};
     EXPECT_EQ(plat::ListSameBase(dir.path(), "kick"), expected);
     EXPECT_EQ(plat::ListSameBase(dir.path() + "/", "kick"), expected);
     EXPECT_TRUE(plat::ListSameBase(dir.path(), "snare").empty());

@@ -63,9 +63,8 @@ TEST_F(PlatformInstance, SecondStartHandsItsLineOverAndWaitsForTheAnswer) {
     EXPECT_FALSE(plat::HandOverToRunningInstance("nobody listens")) << "no instance yet";
     ASSERT_TRUE(plat::ListenForInstances());
     std::string line = "\"/songs/a b.bms\" -N2 \xE3\x83\x86";
-    auto sender = std::async(std::launch::async, [&] {
-        return plat::HandOverToRunningInstance(line);
-    });
+    auto sender =
+        std::async(std::launch::async, [&] { return plat::HandOverToRunningInstance(line); });
     auto got = PollFor(3000);
     ASSERT_TRUE(got);
     EXPECT_EQ(*got, line);
@@ -112,9 +111,8 @@ TEST_F(PlatformInstance, OversizedMessagesAreRefusedWithoutBlocking) {
     EXPECT_EQ(plat::InstanceConnectionCount(), 0);
     // The largest allowed line still passes.
     std::string largest(plat::kMaxHandOverBytes, 'z');
-    auto sender = std::async(std::launch::async, [&] {
-        return plat::HandOverToRunningInstance(largest);
-    });
+    auto sender =
+        std::async(std::launch::async, [&] { return plat::HandOverToRunningInstance(largest); });
     auto got = PollFor(3000);
     plat::AckInstanceMessage();
     EXPECT_TRUE(sender.get());
@@ -127,11 +125,15 @@ TEST_F(PlatformInstance, SilentOrIncompleteConnectionsAreDroppedAfterTheIdleLimi
     ASSERT_TRUE(plat::ListenForInstances());
     int silent = RawConnect();
     int partial = RawConnect();
-    send(partial, "\x05\x00\x00\x00" "ab", 6, MSG_NOSIGNAL);  // 2 of 5 bytes
+    send(partial,
+         "\x05\x00\x00\x00"
+         "ab",
+         6, MSG_NOSIGNAL);  // 2 of 5 bytes
     EXPECT_FALSE(PollFor(50).has_value());
     EXPECT_EQ(plat::InstanceConnectionCount(), 2);
     // Meanwhile a proper sender gets through.
-    auto sender = std::async(std::launch::async, [] { return plat::HandOverToRunningInstance("ok"); });
+    auto sender =
+        std::async(std::launch::async, [] { return plat::HandOverToRunningInstance("ok"); });
     EXPECT_EQ(PollFor(3000), "ok");
     plat::AckInstanceMessage();
     EXPECT_TRUE(sender.get());
@@ -149,7 +151,10 @@ TEST_F(PlatformInstance, MessageSplitAcrossPollsIsReassembled) {
     int fd = RawConnect();
     send(fd, "\x03\x00", 2, MSG_NOSIGNAL);
     EXPECT_FALSE(PollFor(30).has_value());
-    send(fd, "\x00\x00" "ab", 4, MSG_NOSIGNAL);
+    send(fd,
+         "\x00\x00"
+         "ab",
+         4, MSG_NOSIGNAL);
     EXPECT_FALSE(PollFor(30).has_value());
     send(fd, "c", 1, MSG_NOSIGNAL);
     EXPECT_EQ(PollFor(1000), "abc");

@@ -21,7 +21,8 @@ std::shared_ptr<Pcm> Constant(SampleType type, int channels, int rate, int frame
     pcm->rate = rate;
     int bytes = pcm->BytesPerSample();
     pcm->data.resize(static_cast<size_t>(frames) * channels * bytes);
-    for (size_t at = 0; at < pcm->data.size(); at += bytes) std::memcpy(&pcm->data[at], sample, bytes);
+    for (size_t at = 0; at < pcm->data.size(); at += bytes)
+        std::memcpy(&pcm->data[at], sample, bytes);
     return pcm;
 }
 
@@ -44,10 +45,10 @@ std::vector<float> MixFrames(Mixer& m, int frames) {
 }  // namespace
 
 TEST(PlatformMixer, EachSampleFormatReadsAtTheSameLevel) {
-    const uint8_t u8 = 192;                      // +0.5
-    const int16_t s16 = 16384;                   // +0.5
+    const uint8_t u8 = 192;                     // +0.5
+    const int16_t s16 = 16384;                  // +0.5
     const uint8_t s24[3] = {0x00, 0x00, 0x40};  // +0.5
-    const int32_t s32 = 1 << 30;                 // +0.5
+    const int32_t s32 = 1 << 30;                // +0.5
     const float f32 = 0.5f;
     struct Case {
         SampleType type;
@@ -167,7 +168,8 @@ TEST(PlatformMixer, AttenuationIsHundredthsOfADecibel) {
     struct Case {
         int32_t att;
         float gain;
-    } cases[] = {{0, 1.0f}, {-602, 0.5f}, {-2000, 0.1f}, {-10000, 0.0f}, {-20000, 0.0f}, {500, 1.0f}};
+    } cases[] = {{0, 1.0f},      {-602, 0.5f},   {-2000, 0.1f},
+                 {-10000, 0.0f}, {-20000, 0.0f}, {500, 1.0f}};
     for (const Case& c : cases) {
         Mixer m;
         plat::VoiceId id = m.Create(Constant(SampleType::S16, 1, 44100, 4, &half));

@@ -73,11 +73,11 @@ std::optional<std::string> RunFileDialog(const std::string& folder, const std::s
         start += file;
     }
     bool started = false;
-    std::optional<std::string> answer = RunCapturing(
-        {"zenity", "--file-selection", "--title=Open", "--filename=" + start,
-         "--file-filter=BMS files (*.bms,*.bme,*.bml,*.pms) | *.bms *.bme *.bml *.pms",
-         "--file-filter=All files | *"},
-        idle, started);
+    std::optional<std::string> answer =
+        RunCapturing({"zenity", "--file-selection", "--title=Open", "--filename=" + start,
+                      "--file-filter=BMS files (*.bms,*.bme,*.bml,*.pms) | *.bms *.bme *.bml *.pms",
+                      "--file-filter=All files | *"},
+                     idle, started);
     if (!started)
         answer = RunCapturing({"kdialog", "--getopenfilename", start,
                                "*.bms *.bme *.bml *.pms|BMS files\n*|All files"},

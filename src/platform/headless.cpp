@@ -24,15 +24,21 @@ constexpr int32_t kChunkFrames = 1024;
 HeadlessDevice::HeadlessDevice() = default;
 HeadlessDevice::~HeadlessDevice() = default;
 
-int32_t HeadlessDevice::Now() { return static_cast<int32_t>(static_cast<uint32_t>(now_)); }
+int32_t HeadlessDevice::Now() {
+    return static_cast<int32_t>(static_cast<uint32_t>(now_));
+}
 
 void HeadlessDevice::Sleep(int32_t ms) {
     if (ms > 0) MixUntil(now_ + ms);
 }
 
-void HeadlessDevice::Advance(int32_t ms) { Sleep(ms); }
+void HeadlessDevice::Advance(int32_t ms) {
+    Sleep(ms);
+}
 
-void HeadlessDevice::SetTime(int32_t ms) { MixUntil(ms); }
+void HeadlessDevice::SetTime(int32_t ms) {
+    MixUntil(ms);
+}
 
 // Renders the frames between the last mixed one and the frame of `ms`. When nothing is playing
 // and nobody listens, the silence is skipped rather than computed, so long jumps stay cheap.
@@ -64,11 +70,21 @@ void HeadlessDevice::ReleaseAllKeys() {
     for (bool& k : keys_) k = false;
 }
 
-void HeadlessDevice::SetActive(bool active) { active_ = active; }
-void HeadlessDevice::PushEvent(const Event& e) { events_.push_back(e); }
-void HeadlessDevice::SetRefreshRate(int hz) { refreshRate_ = hz; }
-void HeadlessDevice::FailVideo(bool fail) { failVideo_ = fail; }
-void HeadlessDevice::FailAudio(bool fail) { failAudio_ = fail; }
+void HeadlessDevice::SetActive(bool active) {
+    active_ = active;
+}
+void HeadlessDevice::PushEvent(const Event& e) {
+    events_.push_back(e);
+}
+void HeadlessDevice::SetRefreshRate(int hz) {
+    refreshRate_ = hz;
+}
+void HeadlessDevice::FailVideo(bool fail) {
+    failVideo_ = fail;
+}
+void HeadlessDevice::FailAudio(bool fail) {
+    failAudio_ = fail;
+}
 void HeadlessDevice::SetDialogResult(std::optional<std::string> path) {
     dialogResult_ = std::move(path);
 }
@@ -98,10 +114,18 @@ void HeadlessDevice::CloseVideo() {
     shown_ = false;
 }
 
-void HeadlessDevice::SetCaption(const std::string& utf8) { caption_ = utf8; }
-std::string HeadlessDevice::Caption() const { return caption_; }
-void HeadlessDevice::ShowWindow() { shown_ = videoOpen_; }
-bool HeadlessDevice::IsMinimized() { return false; }
+void HeadlessDevice::SetCaption(const std::string& utf8) {
+    caption_ = utf8;
+}
+std::string HeadlessDevice::Caption() const {
+    return caption_;
+}
+void HeadlessDevice::ShowWindow() {
+    shown_ = videoOpen_;
+}
+bool HeadlessDevice::IsMinimized() {
+    return false;
+}
 void HeadlessDevice::SetWindowPos(int x, int y) {
     winX_ = x;
     winY_ = y;
@@ -114,11 +138,21 @@ void HeadlessDevice::GetScreenSize(int& width, int& height) {
     width = screenW_;
     height = screenH_;
 }
-void HeadlessDevice::SetAlwaysOnTop(bool on) { alwaysOnTop_ = on; }
-void HeadlessDevice::SetFontFace(const std::string& face) { fontFace_ = face; }
-std::string HeadlessDevice::FontFace() const { return fontFace_; }
-int HeadlessDevice::RefreshRate() { return refreshRate_; }
-void HeadlessDevice::SetVsync(bool on) { vsync_ = on; }
+void HeadlessDevice::SetAlwaysOnTop(bool on) {
+    alwaysOnTop_ = on;
+}
+void HeadlessDevice::SetFontFace(const std::string& face) {
+    fontFace_ = face;
+}
+std::string HeadlessDevice::FontFace() const {
+    return fontFace_;
+}
+int HeadlessDevice::RefreshRate() {
+    return refreshRate_;
+}
+void HeadlessDevice::SetVsync(bool on) {
+    vsync_ = on;
+}
 
 void HeadlessDevice::Present(const uint32_t* pixels, int width, int height) {
     ++presents_;
@@ -144,16 +178,19 @@ bool HeadlessDevice::PollEvent(Event& e) {
     return true;
 }
 
-bool HeadlessDevice::KeyDown(int vkCode) { return vkCode >= 0 && vkCode < 256 && keys_[vkCode]; }
-bool HeadlessDevice::IsActive() { return active_; }
+bool HeadlessDevice::KeyDown(int vkCode) {
+    return vkCode >= 0 && vkCode < 256 && keys_[vkCode];
+}
+bool HeadlessDevice::IsActive() {
+    return active_;
+}
 
 void HeadlessDevice::ShowMessageBox(const std::string& title, const std::string& text) {
     messageBoxes_.push_back(title + "\n" + text);
     std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
 }
 
-std::optional<std::string> HeadlessDevice::OpenFileDialog(const std::string&,
-                                                          const std::string&) {
+std::optional<std::string> HeadlessDevice::OpenFileDialog(const std::string&, const std::string&) {
     return dialogResult_;
 }
 
@@ -163,7 +200,11 @@ bool HeadlessDevice::OpenAudio() {
     return true;
 }
 
-void HeadlessDevice::CloseAudio() { audioOpen_ = false; }
-Mixer& HeadlessDevice::GetMixer() { return mixer_; }
+void HeadlessDevice::CloseAudio() {
+    audioOpen_ = false;
+}
+Mixer& HeadlessDevice::GetMixer() {
+    return mixer_;
+}
 
 }  // namespace plat

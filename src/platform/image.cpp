@@ -48,7 +48,8 @@ std::optional<Image> ToXrgb(SDL_Surface* decoded, bool greyToBlack) {
 
 void EnsureImageLibrary() {
     static std::once_flag once;
-    std::call_once(once, [] { IMG_Init(IMG_INIT_PNG | IMG_INIT_JPG | IMG_INIT_TIF | IMG_INIT_WEBP); });
+    std::call_once(once,
+                   [] { IMG_Init(IMG_INIT_PNG | IMG_INIT_JPG | IMG_INIT_TIF | IMG_INIT_WEBP); });
 }
 
 std::optional<Image> DecodeImage(const std::string& path, bool greyToBlack) {
@@ -78,8 +79,8 @@ bool WritePng(const std::string& path, const Image& image) {
         return false;
     EnsureImageLibrary();
     // Saved as RGB without alpha: the X byte of XRGB carries nothing.
-    SDL_Surface* rgb = SDL_CreateRGBSurfaceWithFormat(0, image.width, image.height, 24,
-                                                      SDL_PIXELFORMAT_RGB24);
+    SDL_Surface* rgb =
+        SDL_CreateRGBSurfaceWithFormat(0, image.width, image.height, 24, SDL_PIXELFORMAT_RGB24);
     if (!rgb) return false;
     SDL_LockSurface(rgb);
     for (int y = 0; y < image.height; ++y) {

@@ -7,11 +7,15 @@ namespace {
 uint32_t Be16(const std::string& b, size_t at) {
     return (uint32_t(uint8_t(b[at])) << 8) | uint8_t(b[at + 1]);
 }
-uint32_t Be32(const std::string& b, size_t at) { return (Be16(b, at) << 16) | Be16(b, at + 2); }
+uint32_t Be32(const std::string& b, size_t at) {
+    return (Be16(b, at) << 16) | Be16(b, at + 2);
+}
 uint32_t Le16(const std::string& b, size_t at) {
     return uint8_t(b[at]) | (uint32_t(uint8_t(b[at + 1])) << 8);
 }
-uint32_t Le32(const std::string& b, size_t at) { return Le16(b, at) | (Le16(b, at + 2) << 16); }
+uint32_t Le32(const std::string& b, size_t at) {
+    return Le16(b, at) | (Le16(b, at + 2) << 16);
+}
 
 bool StartsWith(const std::string& b, const char* magic, size_t n) {
     return b.size() >= n && b.compare(0, n, magic, n) == 0;
@@ -32,8 +36,8 @@ std::optional<ImageSize> ProbeJpeg(const std::string& b) {
             continue;
         }
         uint32_t length = Be16(b, at + 2);
-        bool sof = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
-                   marker != 0xCC;
+        bool sof =
+            marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
         if (sof) {
             if (at + 9 > b.size()) return std::nullopt;
             return ImageSize{Be16(b, at + 7), Be16(b, at + 5)};

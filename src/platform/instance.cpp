@@ -32,7 +32,7 @@ constexpr size_t kMaxConnections = 16;
 struct Connection {
     int fd = -1;
     std::string buffer;
-    int64_t since = 0;        // when it was accepted (steady ms)
+    int64_t since = 0;         // when it was accepted (steady ms)
     bool awaitingAck = false;  // its line was returned by Poll
 };
 
@@ -57,8 +57,7 @@ int64_t SteadyMs() {
 
 bool PrivateFolderOfOurs(const std::string& dir, bool mustBePrivate) {
     struct stat st;
-    if (lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid())
-        return false;
+    if (lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid()) return false;
     return !mustBePrivate || (st.st_mode & 077) == 0;
 }
 
@@ -192,8 +191,7 @@ void RemoveClosed(Listener& l) {
 }  // namespace
 
 std::string InstanceSocketPath(const char* runtimeDir) {
-    if (runtimeDir && *runtimeDir && runtimeDir[0] == '/' &&
-        PrivateFolderOfOurs(runtimeDir, false))
+    if (runtimeDir && *runtimeDir && runtimeDir[0] == '/' && PrivateFolderOfOurs(runtimeDir, false))
         return std::string(runtimeDir) + "/korvane.sock";
     std::string dir = "/tmp/korvane-" + std::to_string(getuid());
     if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return "";
@@ -202,10 +200,18 @@ std::string InstanceSocketPath(const char* runtimeDir) {
     return dir + "/korvane.sock";
 }
 
-void SetInstanceSocketPathForTests(const std::string& path) { State().pathOverride = path; }
-bool PeerMayHandOver(uid_t peerUid, uid_t ownUid) { return peerUid == ownUid; }
-void SetInstanceIdleLimitForTests(int32_t ms) { State().idleLimitMs = ms; }
-int32_t InstanceConnectionCount() { return static_cast<int32_t>(State().connections.size()); }
+void SetInstanceSocketPathForTests(const std::string& path) {
+    State().pathOverride = path;
+}
+bool PeerMayHandOver(uid_t peerUid, uid_t ownUid) {
+    return peerUid == ownUid;
+}
+void SetInstanceIdleLimitForTests(int32_t ms) {
+    State().idleLimitMs = ms;
+}
+int32_t InstanceConnectionCount() {
+    return static_cast<int32_t>(State().connections.size());
+}
 
 bool HandOverToRunningInstance(const std::string& cmdLine) {
     if (cmdLine.size() > kMaxHandOverBytes) return false;

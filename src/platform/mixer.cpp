@@ -26,7 +26,8 @@ inline float ReadSample(const uint8_t* p) {
         return v * (1.0f / 32768.0f);
     } else if constexpr (T == SampleType::S24) {
         int32_t v = static_cast<int32_t>((uint32_t(p[0]) << 8) | (uint32_t(p[1]) << 16) |
-                                         (uint32_t(p[2]) << 24)) >> 8;
+                                         (uint32_t(p[2]) << 24)) >>
+                    8;
         return v * (1.0f / 8388608.0f);
     } else if constexpr (T == SampleType::S32) {
         int32_t v;
@@ -41,11 +42,16 @@ inline float ReadSample(const uint8_t* p) {
 
 constexpr int32_t SampleBytes(SampleType t) {
     switch (t) {
-        case SampleType::U8: return 1;
-        case SampleType::S16: return 2;
-        case SampleType::S24: return 3;
-        case SampleType::S32: return 4;
-        case SampleType::F32: return 4;
+        case SampleType::U8:
+            return 1;
+        case SampleType::S16:
+            return 2;
+        case SampleType::S24:
+            return 3;
+        case SampleType::S32:
+            return 4;
+        case SampleType::F32:
+            return 4;
     }
     return 0;
 }
@@ -96,7 +102,9 @@ void DownmixWeights(int32_t channels, std::vector<float>& left, std::vector<floa
 
 }  // namespace
 
-int32_t Pcm::BytesPerSample() const { return SampleBytes(type); }
+int32_t Pcm::BytesPerSample() const {
+    return SampleBytes(type);
+}
 
 namespace {
 struct VoiceState {
@@ -172,11 +180,16 @@ int32_t MixVoiceOfType(VoiceState& v, float* out, int32_t frames, float gain) {
 
 int32_t MixAnyVoice(VoiceState& v, float* out, int32_t frames, float gain) {
     switch (v.pcm->type) {
-        case SampleType::U8: return MixVoiceOfType<SampleType::U8>(v, out, frames, gain);
-        case SampleType::S16: return MixVoiceOfType<SampleType::S16>(v, out, frames, gain);
-        case SampleType::S24: return MixVoiceOfType<SampleType::S24>(v, out, frames, gain);
-        case SampleType::S32: return MixVoiceOfType<SampleType::S32>(v, out, frames, gain);
-        case SampleType::F32: return MixVoiceOfType<SampleType::F32>(v, out, frames, gain);
+        case SampleType::U8:
+            return MixVoiceOfType<SampleType::U8>(v, out, frames, gain);
+        case SampleType::S16:
+            return MixVoiceOfType<SampleType::S16>(v, out, frames, gain);
+        case SampleType::S24:
+            return MixVoiceOfType<SampleType::S24>(v, out, frames, gain);
+        case SampleType::S32:
+            return MixVoiceOfType<SampleType::S32>(v, out, frames, gain);
+        case SampleType::F32:
+            return MixVoiceOfType<SampleType::F32>(v, out, frames, gain);
     }
     return 0;
 }

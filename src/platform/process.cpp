@@ -19,7 +19,9 @@ void ExitProcess(int code) {
     std::exit(code);
 }
 
-void SetExitThrows(bool throws) { g_exitThrows = throws; }
+void SetExitThrows(bool throws) {
+    g_exitThrows = throws;
+}
 
 // Arguments are joined the way a Windows command line shows them, so the command-line parser sees
 // the same text whichever way the program was started.
@@ -36,7 +38,9 @@ void SetCommandLine(int argc, char** argv) {
     g_commandLine = line;
 }
 
-std::string CommandLine() { return g_commandLine; }
+std::string CommandLine() {
+    return g_commandLine;
+}
 
 std::string ExeDir() {
     static const std::string dir = [] {

@@ -181,8 +181,8 @@ bool SdlDevice::MakeRenderer() {
     if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
     if (!renderer_) return false;
     SDL_RendererInfo info;
-    rendererVsync_ = SDL_GetRendererInfo(renderer_, &info) == 0 &&
-                     (info.flags & SDL_RENDERER_PRESENTVSYNC) != 0;
+    rendererVsync_ =
+        SDL_GetRendererInfo(renderer_, &info) == 0 && (info.flags & SDL_RENDERER_PRESENTVSYNC) != 0;
     texture_ = nullptr;
     exposed_ = true;
     return true;
@@ -218,8 +218,8 @@ void SdlDevice::Present(const uint32_t* pixels, int width, int height) {
     if (same) return;
     if (!texture_ || width != texW_ || height != texH_) {
         if (texture_) SDL_DestroyTexture(texture_);
-        texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888,
-                                     SDL_TEXTUREACCESS_STREAMING, width, height);
+        texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
+                                     width, height);
         texW_ = width;
         texH_ = height;
         if (!texture_) return;
@@ -361,6 +361,8 @@ void SdlDevice::CloseAudio() {
 
 }  // namespace
 
-std::unique_ptr<Device> MakeSdlDevice() { return std::make_unique<SdlDevice>(); }
+std::unique_ptr<Device> MakeSdlDevice() {
+    return std::make_unique<SdlDevice>();
+}
 
 }  // namespace plat

@@ -26,18 +26,24 @@ constexpr sf_count_t kChunkFrames = 16384;
 SampleType StoredType(int format) {
     switch (format & SF_FORMAT_SUBMASK) {
         case SF_FORMAT_PCM_S8:
-        case SF_FORMAT_PCM_U8: return SampleType::U8;
-        case SF_FORMAT_PCM_16: return SampleType::S16;
-        case SF_FORMAT_PCM_24: return SampleType::S24;
-        case SF_FORMAT_PCM_32: return SampleType::S32;
+        case SF_FORMAT_PCM_U8:
+            return SampleType::U8;
+        case SF_FORMAT_PCM_16:
+            return SampleType::S16;
+        case SF_FORMAT_PCM_24:
+            return SampleType::S24;
+        case SF_FORMAT_PCM_32:
+            return SampleType::S32;
         case SF_FORMAT_FLOAT:
         case SF_FORMAT_DOUBLE:
         case SF_FORMAT_VORBIS:
         case SF_FORMAT_OPUS:
         case SF_FORMAT_MPEG_LAYER_I:
         case SF_FORMAT_MPEG_LAYER_II:
-        case SF_FORMAT_MPEG_LAYER_III: return SampleType::F32;
-        default: return SampleType::S16;  // ADPCM, u-law, A-law, GSM and the like are 16-bit
+        case SF_FORMAT_MPEG_LAYER_III:
+            return SampleType::F32;
+        default:
+            return SampleType::S16;  // ADPCM, u-law, A-law, GSM and the like are 16-bit
     }
 }
 
@@ -104,11 +110,21 @@ bool ReadAll(SNDFILE* file, Pcm& pcm) {
         if (pcm.data.size() + static_cast<uint64_t>(got) * frameBytes > kMaxPcmBytes) return false;
         size_t n = static_cast<size_t>(got) * ch;
         switch (pcm.type) {
-            case SampleType::U8: Append8(pcm.data, s16.data(), n); break;
-            case SampleType::S16: Append16(pcm.data, s16.data(), n); break;
-            case SampleType::S24: Append24(pcm.data, s32.data(), n); break;
-            case SampleType::S32: Append32(pcm.data, s32.data(), n); break;
-            case SampleType::F32: AppendF32(pcm.data, f32.data(), n); break;
+            case SampleType::U8:
+                Append8(pcm.data, s16.data(), n);
+                break;
+            case SampleType::S16:
+                Append16(pcm.data, s16.data(), n);
+                break;
+            case SampleType::S24:
+                Append24(pcm.data, s32.data(), n);
+                break;
+            case SampleType::S32:
+                Append32(pcm.data, s32.data(), n);
+                break;
+            case SampleType::F32:
+                AppendF32(pcm.data, f32.data(), n);
+                break;
         }
         if (got < kChunkFrames) return true;
     }
