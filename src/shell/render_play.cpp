@@ -182,9 +182,10 @@ void PlayFrames(const Options& opts, std::vector<PngRequest>& pngs, Run& run) {
         vb::Long before = plat::Now();
         modMain::RunFrame();
         ++run.frames;
-        // A frame that took no time at all (a vertical-blank wait with no display to wait for)
-        // still lasts one frame period, or the render would never reach the chart's end.
-        if (plat::Now() == before) plat::Sleep(modMain::FramePeriod > 0 ? modMain::FramePeriod : 1);
+        // The vertical-blank wait has no display to wait for here: a frame still lasts one
+        // frame period, or the render would never reach the chart's end.
+        if (Settings.VSYNC && plat::Now() == before)
+            plat::Sleep(modMain::FramePeriod > 0 ? modMain::FramePeriod : 1);
         if (!run.loaded) {
             if (modMain::PlayState == modMain::PS_LOAD) return;  // the chart file is missing
             run.loaded = true;

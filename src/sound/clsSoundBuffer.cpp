@@ -10,6 +10,15 @@ namespace {
 // What the output raises when asked for a sound it does not hold.
 [[noreturn]] void NoVoice() { vb::Raise(5); }
 
+// Byte offset of a chart time into the data: the product is a Currency (exact, or error 6), and
+// only the scaling to seconds is taken in double.
+vb::Long BytesAt(vb::Currency ms, vb::Long avgBytesPerSec) {
+    int64_t product;
+    if (__builtin_mul_overflow(ms.raw, static_cast<int64_t>(avgBytesPerSec), &product))
+        vb::Overflow();
+    return vb::CLng(static_cast<double>(product) / vb::Currency::kScale * 0.001);
+}
+
 }  // namespace
 
 clsSoundBuffer::~clsSoundBuffer() {
@@ -146,7 +155,7 @@ void clsSoundBuffer::pause() {
         return;
     }
     if (plat::Mixer* mixer = voiceMixer()) mixer->Stop(buffer_);
-    resumePosition_ = vb::CLng(elapsed.ToDouble() * format_.AvgBytesPerSec * 0.001);
+    resumePosition_ = BytesAt(elapsed, format_.AvgBytesPerSec);
     paused_ = true;
 }
 
@@ -177,7 +186,7 @@ bool clsSoundBuffer::isPaused() {
 void clsSoundBuffer::setPosition(vb::Currency pos) {
     settle();
     if (!initialized_) return;
-    resumePosition_ = vb::CLng(pos.ToDouble() * format_.AvgBytesPerSec * 0.001);
+    resumePosition_ = BytesAt(pos, format_.AvgBytesPerSec);
     startTime_ = modCount::PlayTime - pos;
 }
 

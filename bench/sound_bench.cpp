@@ -1,0 +1,213 @@
+// Loading a chart's sounds. Figures to hold on a 2-core machine:
+//  - decoding 1,000 one-second keysounds with the parallel loader at least 1.8 times as fast as
+//    one thread ("speedup" counter), for WAV and for OGG Vorbis;
+//  - reloading the same chart (same names) under 50 ms ("reload_ms");
+//  - peak memory (VmHWM) of a loaded chart within 1.2 x its decoded PCM + 50 MB ("hwm_mb" against
+//    "limit_mb"); run it alone for a clean peak: --benchmark_filter=SoundPeakMemory.
+// The sounds are generated once into /tmp/korvane-sound-bench (OGG encoding takes a while).
+#include <benchmark/benchmark.h>
+#include <sndfile.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "chart/modBMSLoad.h"
+#include "platform/headless.h"
+#include "platform/platform.h"
+#include "shell/modMain.h"
+#include "shell/settings.h"
+#include "sound/modSound.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kSounds = 1000;
+const std::string kDir = "/tmp/korvane-sound-bench";
+
+std::string SoundPath(const std::string& ext, int i) {
+    return kDir + "/" + ext + "/k" + std::to_string(i) + "." + ext;
+}
+
+// One second of a tone with a little noise, different for every sound.
+std::vector<short> Keysound(int i) {
+    std::vector<short> s(44100);
+    uint32_t x = static_cast<uint32_t>(i) * 2654435761u + 1;
+    for (size_t k = 0; k < s.size(); ++k) {
+        x = x * 1103515245u + 12345u;
+        double tone = std::sin(2 * M_PI * (110 + i % 600) * static_cast<double>(k) / 44100);
+        double decay = std::exp(-3.0 * static_cast<double>(k) / 44100);
+        s[k] = static_cast<short>(12000 * tone * decay + static_cast<int>((x >> 20) & 255) - 128);
+    }
+    return s;
+}
+
+bool WriteSound(const std::string& path, int format, const std::vector<short>& samples) {
+    SF_INFO info{};
+    info.samplerate = 44100;
+    info.channels = 1;
+    info.format = format;
+    SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (!f) return false;
+    sf_count_t n = sf_write_short(f, samples.data(), static_cast<sf_count_t>(samples.size()));
+    sf_close(f);
+    return n == static_cast<sf_count_t>(samples.size());
+}
+
+// Generates the keysounds of one format unless a complete set is already there.
+bool EnsureSounds(const std::string& ext) {
+    std::string marker = kDir + "/" + ext + "/complete";
+    if (fs::exists(marker)) return true;
+    fs::create_directories(kDir + "/" + ext);
+    int format = ext == "ogg" ? (SF_FORMAT_OGG | SF_FORMAT_VORBIS) : (SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    std::fprintf(stderr, "generating %d %s keysounds in %s ...\n", kSounds, ext.c_str(), kDir.c_str());
+    for (int i = 0; i < kSounds; ++i)
+        if (!WriteSound(SoundPath(ext, i), format, Keysound(i))) return false;
+    std::ofstream(marker) << "ok\n";
+    return true;
+}
+
+void Prepare() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    plat::InstallHeadless().OpenAudio();
+    modMain::UseSettingsFile = false;
+}
+
+void ClearAll() {
+    for (auto& s : modMain::WavBuffer) s.clear();
+}
+
+// init of 1,000 slots as a chart's #WAV lines make them, in parallel or on this thread alone.
+double LoadSeconds(const std::string& ext, bool parallel) {
+    ClearAll();
+    auto t0 = std::chrono::steady_clock::now();
+    if (parallel) modSound::BeginLoads();
+    for (int i = 0; i < kSounds; ++i) modMain::WavBuffer[i + 1].init(SoundPath(ext, i));
+    if (parallel) modSound::JoinPendingLoads();
+    double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    int loaded = 0;
+    for (int i = 1; i <= kSounds; ++i) loaded += modMain::WavBuffer[i].isInitialized();
+    if (loaded != kSounds) std::fprintf(stderr, "only %d of %d sounds loaded\n", loaded, kSounds);
+    return s;
+}
+
+void ParallelDecodeSpeedup(benchmark::State& state, const std::string& ext) {
+    Prepare();
+    if (!EnsureSounds(ext)) {
+        state.SkipWithError("cannot write the keysounds");
+        return;
+    }
+    LoadSeconds(ext, false);  // the files into the page cache
+    double one = 0, many = 0;
+    for (auto _ : state) {
+        one += LoadSeconds(ext, false);
+        many += LoadSeconds(ext, true);
+    }
+    double n = static_cast<double>(state.iterations());
+    state.counters["one_thread_ms"] = one / n * 1000;
+    state.counters["parallel_ms"] = many / n * 1000;
+    state.counters["speedup"] = one / many;
+    state.counters["threads"] = std::thread::hardware_concurrency();
+    ClearAll();
+}
+BENCHMARK_CAPTURE(ParallelDecodeSpeedup, wav, std::string("wav"))
+    ->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(ParallelDecodeSpeedup, ogg, std::string("ogg"))
+    ->Iterations(3)->Unit(benchmark::kMillisecond);
+
+// A chart naming the 1,000 keysounds (half under another extension, as charts often do), with a
+// note for each.
+std::string WriteChart(const std::string& ext) {
+    const char* digits = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    std::string text = "#TITLE bench\n#BPM 150\n";
+    for (int i = 0; i < kSounds; ++i) {
+        std::string id = {digits[(i + 1) / 36], digits[(i + 1) % 36]};
+        std::string name = "k" + std::to_string(i) + (i % 2 ? ".wav" : "." + ext);
+        text += "#WAV" + id + " " + name + "\n";
+        char line[32];
+        std::snprintf(line, sizeof line, "#%03d%02d:%s\n", i / 8, 11 + i % 8, id.c_str());
+        text += line;
+    }
+    std::string path = kDir + "/" + ext + "/chart.bms";
+    std::ofstream(path) << text;
+    return path;
+}
+
+// What the play clock does on a load request: LoadBMS with the sounds decoded alongside.
+void LoadChart(const std::string& path) {
+    modBMSLoad::BMSFileName = path;
+    modMain::PlayState = modMain::PS_LOAD;
+    modSound::BeginLoads();
+    modBMSLoad::LoadBMS();
+    modSound::JoinPendingLoads();
+}
+
+void ReloadSameChart(benchmark::State& state) {
+    Prepare();
+    if (!EnsureSounds("ogg")) {
+        state.SkipWithError("cannot write the keysounds");
+        return;
+    }
+    std::string chart = WriteChart("ogg");
+    ClearAll();
+    auto t0 = std::chrono::steady_clock::now();
+    LoadChart(chart);
+    double first = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    double total = 0;
+    for (auto _ : state) {
+        auto t = std::chrono::steady_clock::now();
+        LoadChart(chart);
+        total += std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count();
+    }
+    state.counters["first_load_ms"] = first * 1000;
+    state.counters["reload_ms"] = total / static_cast<double>(state.iterations()) * 1000;
+    state.counters["objects"] = static_cast<double>(modBMSLoad::Obj.UBound() + 1);
+    ClearAll();
+}
+BENCHMARK(ReloadSameChart)->Iterations(5)->Unit(benchmark::kMillisecond);
+
+double StatusMb(const char* key) {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind(key, 0) == 0) return std::atof(line.c_str() + std::strlen(key)) / 1024.0;
+    return 0;
+}
+
+void SoundPeakMemory(benchmark::State& state) {
+    Prepare();
+    if (!EnsureSounds("ogg") || !EnsureSounds("wav")) {
+        state.SkipWithError("cannot write the keysounds");
+        return;
+    }
+    std::string chart = WriteChart("ogg");
+    ClearAll();
+    // Start the peak afresh where the kernel allows it, so earlier benchmarks do not count.
+    std::ofstream("/proc/self/clear_refs") << "5";
+    double before = StatusMb("VmRSS:");
+    for (auto _ : state) LoadChart(chart);
+    double pcm = 0;
+    for (auto& s : modMain::WavBuffer) pcm += static_cast<double>(s.DataBytes());
+    pcm /= 1024.0 * 1024.0;
+    double hwm = StatusMb("VmHWM:");
+    state.counters["rss_before_mb"] = before;
+    state.counters["pcm_mb"] = pcm;
+    state.counters["hwm_mb"] = hwm;
+    state.counters["limit_mb"] = 1.2 * pcm + 50;
+    state.counters["within"] = hwm <= 1.2 * pcm + 50 ? 1 : 0;
+    ClearAll();
+}
+BENCHMARK(SoundPeakMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+// main() comes from bench/mixer_bench.cpp: the benchmarks share one program.
