@@ -170,6 +170,20 @@ TEST_F(StartUpTest, MessagePassDeliversDropsAndTheDialog) {
     EXPECT_EQ(modBMSLoad::BMSFileName, Path("dropped one.bms"));
     EXPECT_EQ(modMain::PlayState, modMain::PS_LOAD);
 
+    // One drop of three files: the second is the first chart and the third is not examined.
+    Touch("second.bms");
+    Touch("third.bms");
+    modMain::PlayState = modMain::PS_IDLE;
+    for (const char* name : {"folder", "second.bms", "third.bms"})
+        dev->PushEvent({plat::Event::Type::DropFile, Path(name), 0});
+    modMain::MessagePass();
+    EXPECT_EQ(modBMSLoad::BMSFileName, Path("second.bms"));
+    // A later drop is a new one.
+    dev->PushEvent({plat::Event::Type::Expose, "", 0});
+    dev->PushEvent({plat::Event::Type::DropFile, Path("third.bms"), 0});
+    modMain::MessagePass();
+    EXPECT_EQ(modBMSLoad::BMSFileName, Path("third.bms"));
+
     // Cancelled while playing: play pauses for the dialog and resumes after it.
     modMain::PlayState = modMain::PS_PLAY;
     dev->SetDialogResult(std::nullopt);

@@ -66,15 +66,19 @@ void RunFrame() {
     }
 }
 
+// The files of one drop arrive as consecutive events; the first chart among them is taken and
+// the rest of that drop is not examined.
 void MessagePass() {
     plat::Event e;
+    bool dropTaken = false;
     while (plat::Dev().PollEvent(e)) {
+        if (e.type != plat::Event::Type::DropFile) dropTaken = false;
         switch (e.type) {
             case plat::Event::Type::Quit:
                 frmMain::Form_QueryUnload();
                 break;
             case plat::Event::Type::DropFile:
-                frmMain::Form_OLEDragDrop(e.text);
+                if (!dropTaken) dropTaken = frmMain::Form_OLEDragDrop(e.text);
                 break;
             case plat::Event::Type::DoubleClick:
                 frmMain::Form_DblClick();

@@ -45,8 +45,8 @@ void Form_DblClick() {
 }
 
 // Quoted, so a path with spaces stays one token.
-void Form_OLEDragDrop(const std::string& path) {
-    modMain::ReadCmdLine("\"" + path + "\"");
+bool Form_OLEDragDrop(const std::string& path) {
+    return modMain::ReadCmdLine("\"" + path + "\"");
 }
 
 void Form_QueryUnload() {

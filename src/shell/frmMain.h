@@ -7,7 +7,8 @@ namespace frmMain {
 
 void Form_Load();
 void Form_DblClick();
-void Form_OLEDragDrop(const std::string& path);  // one dropped file, full path
+// One dropped file (full path); true when it was taken as the chart to play.
+bool Form_OLEDragDrop(const std::string& path);
 void Form_QueryUnload();                         // close request: the normal shutdown
 void MouseWheel(int delta);                      // > 0 away from the user: one measure back
 
