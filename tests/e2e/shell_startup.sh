@@ -40,6 +40,16 @@ fresh() {
     APP="$WORK/app"
 }
 
+# Waits until the player's window is on the display (start-up is done); false after 20 s.
+wait_window() {
+    for _ in $(seq 200); do
+        xdotool search --name '^Korvane' >/dev/null 2>&1 && return 0
+        kill -0 "$PLAYER_PID" 2>/dev/null || return 1
+        sleep 0.1
+    done
+    return 1
+}
+
 NEW_INI='[Main]
 Key="Korvane"
 X=0
@@ -102,7 +112,8 @@ echo "== idle CPU with no chart, a second start hands over and ends"
 fresh
 "$APP/korvane" >"$WORK/player.out" 2>&1 &
 PLAYER_PID=$!
-sleep 2
+wait_window || fail "no window appeared"
+sleep 1
 ticks() { awk '{ print $14 + $15 }' "/proc/$PLAYER_PID/stat"; }
 if [ -r "/proc/$PLAYER_PID/stat" ]; then
     t0=$(ticks)
@@ -136,7 +147,7 @@ PLAYER_PID=""
 echo "== a close request (SIGTERM) is a normal exit"
 "$APP/korvane" >"$WORK/player.out" 2>&1 &
 PLAYER_PID=$!
-sleep 1.5
+wait_window || fail "no window appeared"
 rm -f "$APP/krv.ini"
 kill -TERM "$PLAYER_PID"
 for _ in $(seq 100); do kill -0 "$PLAYER_PID" 2>/dev/null || break; sleep 0.1; done
