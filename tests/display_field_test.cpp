@@ -16,7 +16,7 @@ using vb::Currency;
 constexpr uint32_t kWhite = 0x00FFFFFF;
 
 class Field : public DisplayTest {
-protected:
+  protected:
     void SetUp() override {
         DisplayTest::SetUp();
         const int sizes[4][2] = {{331, 256}, {140, 224}, {241, 256}, {227, 577}};
@@ -85,7 +85,7 @@ TEST_F(Field, LongNoteBodiesStretchAndClipAtTheTop) {
     AddObj(14, modBMSLoad::KIND_LN_START, 100, 3);
     AddObj(14, modBMSLoad::KIND_LN_END, 300, 2);
     modDraw::DrawObj(14, modBMSLoad::KIND_LN_START, 100, 3);
-    EXPECT_EQ(At(88, 118), Tag(88, 97));           // the start head over its body
+    EXPECT_EQ(At(88, 118), Tag(88, 97));  // the start head over its body
     EXPECT_TRUE(InRows(At(88, 50), 88, 103, 73, 78));
     EXPECT_TRUE(InRows(At(88, 0), 88, 103, 73, 78));
     EXPECT_EQ(At(88, 123), kGuard);
@@ -202,7 +202,7 @@ TEST_F(Field, GaugeEmptiesFromTheTop) {
 }
 
 class Bga : public Field {
-protected:
+  protected:
     void Image(int id, int w, int h) {
         ASSERT_TRUE(modMain::BmpSurface[id].initFromPictureBox(Tagged(w, h)));
     }
@@ -289,17 +289,17 @@ TEST_F(Field, FrameByState) {
     modMain::Settings.DispInfo = true;
     modMain::PlayState = modMain::PS_IDLE;
     modDraw::DrawMain();
-    EXPECT_EQ(At(0, 0), Tag(0, 0));      // lanes in every state
+    EXPECT_EQ(At(0, 0), Tag(0, 0));       // lanes in every state
     EXPECT_EQ(WhiteIn(0, 0, 60, 30), 0);  // no measure counter or time when idle
     EXPECT_GT(WhiteIn(332, 2, 587, 13), 0);
     EXPECT_EQ(dev->LastFrame(), modMain::BackBuffer.pixels);
 
     modMain::PlayState = modMain::PS_PAUSE;
     modDraw::DrawMain();
-    EXPECT_EQ(At(100, 1), 0u);                   // the veil: every other row is black
+    EXPECT_EQ(At(100, 1), 0u);  // the veil: every other row is black
     EXPECT_EQ(At(100, 0), Tag(100, 0));
-    EXPECT_EQ(WhiteIn(145, 123, 185, 134), 40 * 11);  // PAUSE
-    EXPECT_EQ(WhiteIn(2, 2, 58, 13), 7 * 8 * 11 - 0); // 003/012
+    EXPECT_EQ(WhiteIn(145, 123, 185, 134), 40 * 11);   // PAUSE
+    EXPECT_EQ(WhiteIn(2, 2, 58, 13), 7 * 8 * 11 - 0);  // 003/012
     EXPECT_EQ(dev->LastFrame(), modMain::BackBuffer.pixels);
 }
 

@@ -24,9 +24,15 @@ inline plat::Image Tagged(int w, int h) {
         for (int x = 0; x < w; ++x) img.pixels[y * w + x] = 0x100000u | (y << 10) | x;
     return img;
 }
-inline uint32_t Tag(int x, int y) { return 0x100000u | (y << 10) | x; }
-inline int TagX(uint32_t p) { return p & 0x3FF; }
-inline int TagY(uint32_t p) { return (p >> 10) & 0x3FF; }
+inline uint32_t Tag(int x, int y) {
+    return 0x100000u | (y << 10) | x;
+}
+inline int TagX(uint32_t p) {
+    return p & 0x3FF;
+}
+inline int TagY(uint32_t p) {
+    return (p >> 10) & 0x3FF;
+}
 
 inline uint32_t At(int x, int y) {
     return modMain::BackBuffer.pixels[y * modMain::kScreenWidth + x];
@@ -41,7 +47,7 @@ inline int CountNot(uint32_t colour) {
 }
 
 class DisplayTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dev = &plat::InstallHeadless();
         plat::SetExitThrows(true);

@@ -53,7 +53,9 @@ const std::vector<Frame>& Frames() {
     return frames;
 }
 
-std::string SourceDir() { return KORVANE_SOURCE_DIR; }
+std::string SourceDir() {
+    return KORVANE_SOURCE_DIR;
+}
 bool Regenerating() {
     const char* v = std::getenv("KORVANE_REGEN_GOLDEN");
     return v && *v && std::string(v) != "0";
@@ -103,7 +105,7 @@ void Render(const Frame& f, const std::string& appDir) {
 }
 
 class GoldenFrames : public ::testing::TestWithParam<Frame> {
-protected:
+  protected:
     void SetUp() override {
         char pattern[] = "/tmp/korvane-golden-XXXXXX";
         appDir = mkdtemp(pattern);

@@ -1,11 +1,10 @@
 // clsDrawSurface: the clipping rule, keyed copies, stretching and the load states.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <random>
-
-#include <unistd.h>
 
 #include "display/clsDrawSurface.h"
 #include "platform/headless.h"
@@ -27,17 +26,23 @@ plat::Image Tagged(int w, int h) {
         for (int x = 0; x < w; ++x) img.pixels[y * w + x] = 0x100000u | (y << 10) | x;
     return img;
 }
-int TagX(uint32_t p) { return p & 0x3FF; }
-int TagY(uint32_t p) { return (p >> 10) & 0x3FF; }
+int TagX(uint32_t p) {
+    return p & 0x3FF;
+}
+int TagY(uint32_t p) {
+    return (p >> 10) & 0x3FF;
+}
 
-uint32_t At(int x, int y) { return BackBuffer.pixels[y * modMain::kScreenWidth + x]; }
+uint32_t At(int x, int y) {
+    return BackBuffer.pixels[y * modMain::kScreenWidth + x];
+}
 
 bool SameRect(const RECT& a, const RECT& b) {
     return a.Left == b.Left && a.Top == b.Top && a.Right == b.Right && a.Bottom == b.Bottom;
 }
 
 class DrawSurface : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         plat::InstallHeadless();
         std::fill(BackBuffer.pixels.begin(), BackBuffer.pixels.end(), kGuard);
@@ -116,7 +121,7 @@ TEST_F(DrawSurface, ClipRuleFollowsTheSourceEdgesBeforeTheScreen) {
     // Halves round to even: 2.5 x 1 moves the edge by 2 and 3.5 by 4.
     RECT d2{0, 0, 5, 10}, r2{95, 0, 105, 10};  // sx 0.5, five columns past W
     ASSERT_TRUE(s.clipRect(d2, r2));
-    EXPECT_EQ(d2.Right, 2);  // round(5 - 2.5)
+    EXPECT_EQ(d2.Right, 2);                    // round(5 - 2.5)
     RECT d3{0, 0, 7, 10}, r3{93, 0, 107, 10};  // sx 0.5, seven past W
     ASSERT_TRUE(s.clipRect(d3, r3));
     EXPECT_EQ(d3.Right, 4);  // round(7 - 3.5)
@@ -228,8 +233,8 @@ TEST_F(DrawSurface, RandomRectanglesNeverLeaveTheSurfaces) {
             for (int j = 0; j < h; ++j)
                 for (int i = 0; i < w; ++i) {
                     int x = X + i, y = Y + j, sx = src0.Left + i, sy = src0.Top + j;
-                    if (x >= 0 && x < 587 && y >= 0 && y < 256 && sx >= 0 && sx < 300 &&
-                        sy >= 0 && sy < 200) {
+                    if (x >= 0 && x < 587 && y >= 0 && y < 256 && sx >= 0 && sx < 300 && sy >= 0 &&
+                        sy < 200) {
                         ++expected;
                         ASSERT_EQ(At(x, y), 0x100000u | (sy << 10) | sx)
                             << "case " << n << " at " << X << "," << Y << " src " << src0.Left
@@ -242,7 +247,7 @@ TEST_F(DrawSurface, RandomRectanglesNeverLeaveTheSurfaces) {
 }
 
 class SurfaceFiles : public DrawSurface {
-protected:
+  protected:
     void SetUp() override {
         DrawSurface::SetUp();
         dir = fs::temp_directory_path() / ("krv_surface_" + std::to_string(::getpid()));

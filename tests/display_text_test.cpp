@@ -29,7 +29,7 @@ TEST(FontCells, ThirtyTwoToARowFromTheExclamationMark) {
 }
 
 class Text : public DisplayTest {
-protected:
+  protected:
     void SetUp() override {
         DisplayTest::SetUp();
         ASSERT_TRUE(modMain::FontSurface.initFromPictureBox(Tagged(257, 34)));
@@ -58,13 +58,21 @@ TEST_F(Text, NegativeCoordinatesCentreAcrossTheWholeSurface) {
     Paint(kGuard);
     // Centring counts characters, not bytes.
     DrawText("\xE6\x97\xA5\xE6\x9C\xAC", -5, 0);  // two Japanese characters
-    DrawText("\xE6\x97\xA5" "A", 285, 40);
+    DrawText(
+        "\xE6\x97\xA5"
+        "A",
+        285, 40);
     EXPECT_EQ(CodeAt(293, 40), 'A');
     EXPECT_EQ(CountNot(kGuard), 8 * 11);
 }
 
 TEST_F(Text, OtherCharactersTakeACellAndDrawNothing) {
-    DrawText("\xC3\xA9" "A\xFF" "B\x01" "C", 0, 0);  // é, a stray byte, a control code
+    DrawText(
+        "\xC3\xA9"
+        "A\xFF"
+        "B\x01"
+        "C",
+        0, 0);  // é, a stray byte, a control code
     EXPECT_EQ(CodeAt(8, 0), 'A');
     EXPECT_EQ(CodeAt(24, 0), 'B');
     EXPECT_EQ(CodeAt(40, 0), 'C');
@@ -76,9 +84,9 @@ TEST_F(Text, GlyphsPastTheEdgeAreSkippedAndTheLineEnds) {
     EXPECT_EQ(CodeAt(579, 0), 'X');
     EXPECT_EQ(CountNot(kGuard), 8 * 11);
     Paint(kGuard);
-    DrawText("Z", 580, 250);  // crosses both edges
+    DrawText("Z", 580, 250);                    // crosses both edges
     DrawText(std::string(5000, 'R'), 332, 62);  // a "Random:" line far longer than the panel
-    EXPECT_EQ(CountNot(kGuard), 31 * 8 * 11);  // x 332 to 579 hold 31 whole cells
+    EXPECT_EQ(CountNot(kGuard), 31 * 8 * 11);   // x 332 to 579 hold 31 whole cells
     Paint(kGuard);
     modMain::FontSurface.clear();  // a missing font leaves every text invisible
     DrawText("PAUSE", 145, 123);
@@ -92,7 +100,7 @@ namespace {
 using namespace display_test;
 
 class Title : public DisplayTest {
-protected:
+  protected:
     void Show(int w, int32_t now) {
         ASSERT_TRUE(modMain::TitleSurface.initFromPictureBox(Tagged(w, 12)));
         Paint(kGuard);

@@ -10,7 +10,7 @@ namespace modDraw {
 
 namespace {
 
-constexpr vb::Long kAreaX = 331;    // left edge of the 256 x 256 picture area
+constexpr vb::Long kAreaX = 331;  // left edge of the 256 x 256 picture area
 constexpr vb::Long kAreaSize = 256;
 
 }  // namespace

@@ -51,8 +51,10 @@ bool clsDrawSurface::findAndLoad(const std::string& cFileName, bool blackFlag) {
     std::string dir;
     if (!folder.empty()) {
         dir = folder.size() == 1 ? folder : plat::ResolvePath(folder.substr(0, folder.size() - 1));
-        if (dir.empty()) dir = folder;
-        else if (dir.back() != '/') dir += '/';
+        if (dir.empty())
+            dir = folder;
+        else if (dir.back() != '/')
+            dir += '/';
     }
     std::string listed = dir.size() > 1 ? dir.substr(0, dir.size() - 1) : dir;
     for (const std::string& candidate : plat::ListSameBase(listed, base))

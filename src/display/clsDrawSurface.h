@@ -13,7 +13,7 @@ using RECT = modBMSLoad::RECT;
 RECT MakeRect(vb::Long x, vb::Long y, vb::Long w, vb::Long h);
 
 class clsDrawSurface {
-public:
+  public:
     bool init(const std::string& cFileName, bool blackFlag = false);
     bool initFromPictureBox(const plat::Image& picture);
     bool initText(const std::string& cstrTitle);
@@ -31,7 +31,7 @@ public:
     // The clipping rule of draw and drawStretch (exposed for tests).
     bool clipRect(RECT& destRect, RECT& srcRect);
 
-private:
+  private:
     bool findAndLoad(const std::string& cFileName, bool blackFlag);
     bool loadImage(const std::string& cFileName, bool blackFlag);
 

@@ -14,7 +14,9 @@ using vb::Long;
 
 namespace detail {
 
-void FillBlack(const RECT& r) { pixels::Fill(modMain::BackBuffer, r, 0); }
+void FillBlack(const RECT& r) {
+    pixels::Fill(modMain::BackBuffer, r, 0);
+}
 
 void DrawPauseVeil() {
     // Every other row of the lanes, then every other column of a band across the middle.
@@ -24,8 +26,7 @@ void DrawPauseVeil() {
 }
 
 void DrawPanel() {
-    for (const PanelLine& line :
-         modMain::Settings.ShowDebug ? DebugPanelLines() : InfoPanelLines())
+    for (const PanelLine& line : modMain::Settings.ShowDebug ? DebugPanelLines() : InfoPanelLines())
         DrawText(line.text, line.x, line.y);
 }
 

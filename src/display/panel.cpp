@@ -1,9 +1,9 @@
 // The texts of the information panel, the score and the elapsed time.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <algorithm>
 
 #include "display/modDraw.h"
 #include "play/modCount.h"
@@ -31,7 +31,9 @@ std::string Named(Long value, std::initializer_list<std::pair<Long, const char*>
     return text ? text : "ERROR(" + Str(value) + ")";
 }
 
-std::string TrueFalse(bool b) { return b ? "TRUE" : "FALSE"; }
+std::string TrueFalse(bool b) {
+    return b ? "TRUE" : "FALSE";
+}
 
 // Whole part of a Currency, rounded down.
 int64_t Floor(vb::Currency c) {
@@ -76,8 +78,10 @@ std::string Fmt(double value, std::string_view picture, bool fromSingle) {
     if (up) {
         int i = static_cast<int>(kept.size()) - 1;
         for (; i >= 0 && kept[i] == '9'; --i) kept[i] = '0';
-        if (i >= 0) ++kept[i];
-        else kept.insert(kept.begin(), '1');
+        if (i >= 0)
+            ++kept[i];
+        else
+            kept.insert(kept.begin(), '1');
     }
     // kept now holds the value x 10^decimals as a whole number.
     if (static_cast<int>(kept.size()) < decimals + 1)
@@ -138,9 +142,7 @@ std::vector<PanelLine> InfoPanelLines() {
     add(74, "[Option]");
     const vb::Single whole = static_cast<vb::Single>(vb::Int(set.HS));
     add(86, "1,2:HiSpeed    :" + Str(whole) + Fmt(set.HS - whole, ".00", true));
-    auto speed = [](Long f) {
-        return Str(vb::Int(f * 0.01)) + "." + Fmt(f % 100, "00");
-    };
+    auto speed = [](Long f) { return Str(vb::Int(f * 0.01)) + "." + Fmt(f % 100, "00"); };
     add(98, "3,4:RealHS     :" + speed(set.Frequency) + "/" + speed(set.MaxFrequency));
     add(110, " 5 :BGA        :" + Named(set.BGA, {{0, "OFF"},
                                                   {1, "BASE ONLY"},
@@ -150,8 +152,8 @@ std::vector<PanelLine> InfoPanelLines() {
     add(122, " 6 :Effect     :" +
                  Named(set.Effect, {{0, "NONE"}, {1, "LIGHT"}, {3, "MIDDLE"}, {7, "HEAVY"}}));
     add(134, " 7 :AlwaysOnTop:" + TrueFalse(set.AlwaysOnTop));
-    add(146, " 8 :Scratch    :" +
-                 Named(set.SkinType, {{0, "L/R"}, {1, "R/R"}, {2, "L/L"}, {3, "R/L"}}));
+    add(146,
+        " 8 :Scratch    :" + Named(set.SkinType, {{0, "L/R"}, {1, "R/R"}, {2, "L/L"}, {3, "R/L"}}));
     add(158, " 9 :Information:TRUE");
     add(170, " 0 :PAUSE      :" + TrueFalse(modMain::PlayState == modMain::PS_PAUSE));
     lines.push_back({336, 182, "F1"});

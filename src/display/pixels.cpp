@@ -44,7 +44,8 @@ bool Inside(const RECT& r, int32_t w, int32_t h) {
 void CopyKeyed(plat::Image& dst, int32_t x, int32_t y, const plat::Image& src, const RECT& from,
                uint32_t key) {
     if (!Sane(dst) || !Sane(src) || !Inside(from, src.width, src.height)) return;
-    // The width and height are positive and below 2^31, so the sums below cannot overflow in 64 bits.
+    // The width and height are positive and below 2^31, so the sums below cannot overflow in 64
+    // bits.
     int64_t w = int64_t{from.Right} - from.Left, h = int64_t{from.Bottom} - from.Top;
     if (x < 0 || y < 0 || x + w > dst.width || y + h > dst.height) return;
     const uint32_t* s = src.pixels.data() + static_cast<size_t>(from.Top) * src.width + from.Left;

@@ -32,7 +32,7 @@ constexpr RECT kGauge{1, 1, 8, 241};
 constexpr RECT kBarLine{1, 242, 157, 243};
 constexpr Long kWordLeft = 9, kWordWidth = 81, kGlyphHeight = 14;
 constexpr Long kWordTop[5] = {106, 181, 196, 211, 226};  // PERFECT frame 0, GREAT .. POOR
-constexpr Long kDigitTop[3] = {1, 76, 91};                 // PERFECT frame 0, GREAT, GOOD
+constexpr Long kDigitTop[3] = {1, 76, 91};               // PERFECT frame 0, GREAT, GOOD
 
 constexpr Long kJudgeRow = 222;  // the judgement line: a note at PlayPos covers rows 218 to 222
 
@@ -43,25 +43,34 @@ Lane LaneOf(Long channel) {
     return Lane::None;
 }
 
-int Index(Lane lane) { return static_cast<int>(lane); }
+int Index(Lane lane) {
+    return static_cast<int>(lane);
+}
 
-bool IsFirstSide(Long channel) { return channel < 20; }
+bool IsFirstSide(Long channel) {
+    return channel < 20;
+}
 
 // Pixels between a chart position and the judgement line at the current scroll speed.
-double Above(vb::Currency pos) { return (pos - modCount::PlayPos).ToDouble() * Settings.HS; }
+double Above(vb::Currency pos) {
+    return (pos - modCount::PlayPos).ToDouble() * Settings.HS;
+}
 
 }  // namespace
 
 Long LaneX(Long channel) {
     using namespace modKey;
-    switch (channel) {
-        case 11: case 13: case 15: case 17: return (channel - 11) / 2 * 35 + LaneX1POdd;
-        case 12: case 14: case 16: return (channel - 12) / 2 * 35 + LaneX1PEven;
-        case 18: return LaneX1PScratch;
-        case 21: case 23: case 25: case 27: return (channel - 21) / 2 * 35 + LaneX2POdd;
-        case 22: case 24: case 26: return (channel - 22) / 2 * 35 + LaneX2PEven;
-        case 28: return LaneX2PScratch;
-        default: return 0;
+    const bool first = channel < 20;
+    const Long base = first ? 11 : 21;  // key 1 of the side
+    switch (LaneOf(channel)) {
+        case Lane::Odd:
+            return (channel - base) / 2 * 35 + (first ? LaneX1POdd : LaneX2POdd);
+        case Lane::Even:
+            return (channel - base - 1) / 2 * 35 + (first ? LaneX1PEven : LaneX2PEven);
+        case Lane::Scratch:
+            return first ? LaneX1PScratch : LaneX2PScratch;
+        default:
+            return 0;
     }
 }
 
@@ -80,15 +89,17 @@ void DrawBottomPanels() {
 }
 
 void DrawGauge() {
-    using modCount::PlayTime;
     using modBMSLoad::TotalTime;
+    using modCount::PlayTime;
     if (!(PlayTime < TotalTime)) return;
     Skin[2].drawFast(162, 7, kGauge);
     // The gauge empties from the top as the chart advances.
     FillBlack(MakeRect(162, 7, 7, CLng(PlayTime.ToDouble() / TotalTime.ToDouble() * 240)));
 }
 
-void DrawStrip() { Skin[0].drawFast(158, 0, kStrip); }
+void DrawStrip() {
+    Skin[0].drawFast(158, 0, kStrip);
+}
 
 }  // namespace detail
 
@@ -163,8 +174,7 @@ void DrawObj(Long channel, Long kind, vb::Single pos, Long link) {
                 t = (f & 3) * 6 + 97;
                 break;
             case KIND_LN_HELD:
-                length = CLng((Obj[link].Pos.ToDouble() - static_cast<double>(pos)) *
-                              Settings.HS);
+                length = CLng((Obj[link].Pos.ToDouble() - static_cast<double>(pos)) * Settings.HS);
                 t = (f & 3) * 6 + 73;
                 break;
             case KIND_LN_END:
@@ -223,9 +233,12 @@ void DrawBomb() {
             if ((Settings.Effect & 2) && lane != Lane::None) {
                 const Long k = (age / 20) % 6;  // a frame every 20 ms
                 RECT src{};
-                if (b.IsLongStart) src = RECT{163, 1 + 64 * k, 227, 65 + 64 * k};
-                else if (b.Kind == 0) src = RECT{66, 1 + 96 * k, 162, 97 + 96 * k};
-                else if (b.Kind == 1) src = RECT{1, 1 + 64 * k, 65, 65 + 64 * k};
+                if (b.IsLongStart)
+                    src = RECT{163, 1 + 64 * k, 227, 65 + 64 * k};
+                else if (b.Kind == 0)
+                    src = RECT{66, 1 + 96 * k, 162, 97 + 96 * k};
+                else if (b.Kind == 1)
+                    src = RECT{1, 1 + 64 * k, 65, 65 + 64 * k};
                 const Long h = (src.Right - src.Left) / 2;
                 const Long centre = lane == Lane::Scratch ? 16 : 8;
                 Skin[3].draw(LaneX(c) + centre - h, kJudgeRow - h, src);
@@ -260,17 +273,15 @@ void DrawWord(const modCount::PlayerScore& s, Long x, Long dt) {
 
 void DrawCombo(const modCount::PlayerScore& s, const std::string& digits, Long x, Long dt) {
     using modCount::ElapsedTime;
-    const Long top =
-        s.Judge == 0 ? kDigitTop[0] + (ElapsedTime / 50) % 5 * 15 : kDigitTop[s.Judge];
+    const Long top = s.Judge == 0 ? kDigitTop[0] + (ElapsedTime / 50) % 5 * 15 : kDigitTop[s.Judge];
     const Long x0 = x + kWordWidth - 7;
     for (Long k = 1; k <= static_cast<Long>(digits.size()); ++k) {
         const char ch = digits[static_cast<size_t>(k - 1)];
         if (ch < '0' || ch > '9') continue;
         const Long d = ch - '0';
         // Neighbouring digits swing in opposite phase; the swing dies away over 1080 ms.
-        const Long y = CLng(modMain::SinDeg(vb::AddL(k * 180, ElapsedTime)) * (6 - dt / 180.0) *
-                                0.5 +
-                            159);
+        const Long y =
+            CLng(modMain::SinDeg(vb::AddL(k * 180, ElapsedTime)) * (6 - dt / 180.0) * 0.5 + 159);
         RECT src{9 + 15 * d, top, 24 + 15 * d, top + kGlyphHeight};
         const Long dx = vb::AddL(x0, 15 * k);
         if (dt >= 90) {
