@@ -72,6 +72,7 @@ void StartUp() {
         Settings.FrameRate = vb::CInt(GetRefreshRate());
         ReadCmdLine(vb::Trim(plat::CommandLine()));
         plat::Dev().ShowWindow();
+        plat::Dev().WaitVBlank();  // the first frame starts at a vertical blank
     } catch (const vb::Error& e) {
         Report(e, "StartUp");
     }
