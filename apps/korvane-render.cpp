@@ -1,5 +1,7 @@
 // korvane-render: loads a chart on the headless device and prints its model, renders the
 // auto-play to WAV and PNG frames, and prints the judgement results.
+#include <unistd.h>
+
 #include <cstdio>
 
 #include "shell/render.h"
@@ -14,5 +16,6 @@ int main(int argc, char** argv) {
                      "       [--set Field=Value]... [--wav FILE] [--stats] [--png FILE --at MS]...\n");
         return 2;
     }
+    opts.progress = isatty(STDERR_FILENO) != 0;
     return opts.dump ? render::Dump(opts) : render::Play(opts);
 }
