@@ -69,7 +69,6 @@ bool clsDrawSurface::loadImage(const std::string& cFileName, bool blackFlag) {
         img->pixels.size() != static_cast<size_t>(img->width) * static_cast<size_t>(img->height))
         return false;
     surface_ = std::move(*img);
-    hasSurface_ = true;
     colorKey_ = kKeyBlack;
     surfaceWidth_ = surface_.width;
     surfaceHeight_ = surface_.height;
@@ -83,7 +82,6 @@ bool clsDrawSurface::initFromPictureBox(const plat::Image& picture) {
             static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height))
         return false;
     surface_ = picture;
-    hasSurface_ = true;
     colorKey_ = kKeyGreen;
     surfaceWidth_ = picture.width;
     surfaceHeight_ = picture.height;
@@ -101,7 +99,6 @@ bool clsDrawSurface::initText(const std::string& cstrTitle) {
         img->pixels.size() != static_cast<size_t>(img->width) * static_cast<size_t>(img->height))
         return false;
     surface_ = std::move(*img);
-    hasSurface_ = true;
     colorKey_ = kKeyBlack;
     surfaceWidth_ = surface_.width;
     surfaceHeight_ = surface_.height;
@@ -112,7 +109,6 @@ bool clsDrawSurface::initText(const std::string& cstrTitle) {
 
 void clsDrawSurface::clear() {
     surface_ = plat::Image{};
-    hasSurface_ = false;
     fileName_.clear();
     surfaceWidth_ = 0;
     surfaceHeight_ = 0;

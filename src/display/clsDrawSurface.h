@@ -35,8 +35,7 @@ class clsDrawSurface {
     bool findAndLoad(const std::string& cFileName, bool blackFlag);
     bool loadImage(const std::string& cFileName, bool blackFlag);
 
-    plat::Image surface_;
-    bool hasSurface_ = false;
+    plat::Image surface_;  // no pixels: no surface
     uint32_t colorKey_ = 0;
     std::string fileName_;
     vb::Long surfaceWidth_ = 0;
