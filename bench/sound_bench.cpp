@@ -66,8 +66,10 @@ bool EnsureSounds(const std::string& ext) {
     std::string marker = kDir + "/" + ext + "/complete";
     if (fs::exists(marker)) return true;
     fs::create_directories(kDir + "/" + ext);
-    int format = ext == "ogg" ? (SF_FORMAT_OGG | SF_FORMAT_VORBIS) : (SF_FORMAT_WAV | SF_FORMAT_PCM_16);
-    std::fprintf(stderr, "generating %d %s keysounds in %s ...\n", kSounds, ext.c_str(), kDir.c_str());
+    int format =
+        ext == "ogg" ? (SF_FORMAT_OGG | SF_FORMAT_VORBIS) : (SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    std::fprintf(stderr, "generating %d %s keysounds in %s ...\n", kSounds, ext.c_str(),
+                 kDir.c_str());
     for (int i = 0; i < kSounds; ++i)
         if (!WriteSound(SoundPath(ext, i), format, Keysound(i))) return false;
     std::ofstream(marker) << "ok\n";
@@ -120,9 +122,11 @@ void ParallelDecodeSpeedup(benchmark::State& state, const std::string& ext) {
     ClearAll();
 }
 BENCHMARK_CAPTURE(ParallelDecodeSpeedup, wav, std::string("wav"))
-    ->Iterations(3)->Unit(benchmark::kMillisecond);
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(ParallelDecodeSpeedup, ogg, std::string("ogg"))
-    ->Iterations(3)->Unit(benchmark::kMillisecond);
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
 
 // A chart naming the 1,000 keysounds (half under another extension, as charts often do), with a
 // note for each.

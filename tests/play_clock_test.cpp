@@ -17,7 +17,7 @@ using modCount::StopRemain;
 const Currency kStepTicks = Ms(9.6);
 
 class PlayClockTest : public PlayTest {
-protected:
+  protected:
     // A sound in slot `id` that rings for `ms` milliseconds.
     void LoadSound(Long id, int ms) {
         ASSERT_TRUE(modMain::WavBuffer[id].init(
@@ -80,7 +80,7 @@ TEST_F(PlayClockTest, ALongerStopHaltsTheScrollAndHoldsBackEveryObject) {
     StepAt(100);
     EXPECT_EQ(PlayPos, Ms(2));
     EXPECT_EQ(StopRemain, Ms(96) - (kStepTicks - Ms(2)));  // 88.4
-    StepAt(1000);  // 86.4 ticks of stop used, 2 left
+    StepAt(1000);                                          // 86.4 ticks of stop used, 2 left
     EXPECT_EQ(StopRemain, Ms(2));
     EXPECT_EQ(PlayPos, Ms(2));
     EXPECT_EQ(O(1).Enabled, -1);

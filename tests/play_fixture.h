@@ -13,10 +13,12 @@ using vb::Currency;
 using vb::Integer;
 using vb::Long;
 
-inline Currency Ms(double v) { return Currency::FromDouble(v); }
+inline Currency Ms(double v) {
+    return Currency::FromDouble(v);
+}
 
 class PlayTest : public soundtest::SoundTest {
-protected:
+  protected:
     void SetUp() override {
         SoundTest::SetUp();
         modMain::PlayState = modMain::PS_PLAY;
@@ -27,7 +29,8 @@ protected:
     }
 
     // Adds an object; returns its index in Obj.
-    Long Add(Integer channel, Long kind, double pos, double timeMs, Long value, Integer measure = 0) {
+    Long Add(Integer channel, Long kind, double pos, double timeMs, Long value,
+             Integer measure = 0) {
         ObjRecord o;
         o.Enabled = -1;
         o.Channel = channel;

@@ -11,7 +11,7 @@ using modCount::Score;
 enum { PERFECT, GREAT, GOOD, BAD, POOR };
 
 class PlayJudgeTest : public PlayTest {
-protected:
+  protected:
     Long JudgeOf(Long rank, Long frequency, float lateness) {
         modCount::Reset();
         modBMSLoad::Rank = rank;
@@ -28,16 +28,33 @@ TEST_F(PlayJudgeTest, WindowsFollowTheRank) {
         Long judge;
     };
     const Case cases[] = {
-        {0, 30, GOOD},     {1, 30, GREAT},   {2, 30, GREAT},   {3, 30, PERFECT},
-        {0, 55, POOR},     {1, 55, BAD},     {2, 55, BAD},     {3, 55, GREAT},
+        {0, 30, GOOD},
+        {1, 30, GREAT},
+        {2, 30, GREAT},
+        {3, 30, PERFECT},
+        {0, 55, POOR},
+        {1, 55, BAD},
+        {2, 55, BAD},
+        {3, 55, GREAT},
         // Bounds are inclusive; lateness counts either way.
-        {0, 10, PERFECT},  {0, 10.01f, GREAT}, {0, 20, GREAT},  {0, 40, GOOD},
-        {0, 48, BAD},      {0, 48.01f, POOR},  {1, -16, PERFECT}, {1, -50, GOOD},
-        {1, 60, BAD},      {1, 60.01f, POOR},  {2, 25, PERFECT}, {2, 50, GREAT},
+        {0, 10, PERFECT},
+        {0, 10.01f, GREAT},
+        {0, 20, GREAT},
+        {0, 40, GOOD},
+        {0, 48, BAD},
+        {0, 48.01f, POOR},
+        {1, -16, PERFECT},
+        {1, -50, GOOD},
+        {1, 60, BAD},
+        {1, 60.01f, POOR},
+        {2, 25, PERFECT},
+        {2, 50, GREAT},
         // The GREAT window swallows GOOD at ranks 2 and 3; past it rank 3 goes to POOR.
-        {3, 80, GREAT},    {3, 80.01f, POOR},
+        {3, 80, GREAT},
+        {3, 80.01f, POOR},
         // Any other rank judges as rank 3.
-        {7, 55, GREAT},    {-1, 40, PERFECT},
+        {7, 55, GREAT},
+        {-1, 40, PERFECT},
     };
     for (const Case& c : cases)
         EXPECT_EQ(JudgeOf(c.rank, 100, c.lateness), c.judge)

@@ -16,7 +16,7 @@ using soundtest::RampAt;
 using soundtest::ToS16;
 
 class PlaySeekTest : public PlayTest {
-protected:
+  protected:
     // Measures of 1000 ms (192 ticks at 240 BPM); the chart's last measure is `last`.
     void Measures(vb::Integer last) {
         modBMSLoad::Bpm = modBMSLoad::BaseBpm = 240.0f;
@@ -30,9 +30,9 @@ protected:
         return Add(channel, kind, ms * 0.192, ms, value);
     }
     void Ramp(Long id, double seconds, int rate = 44100) {
-        ASSERT_TRUE(modMain::WavBuffer[id].init(WriteMono(
-            "r" + std::to_string(id) + ".wav",
-            soundtest::Ramp(static_cast<size_t>(seconds * rate)), rate)));
+        ASSERT_TRUE(modMain::WavBuffer[id].init(
+            WriteMono("r" + std::to_string(id) + ".wav",
+                      soundtest::Ramp(static_cast<size_t>(seconds * rate)), rate)));
     }
     void Short(Long id) {
         ASSERT_TRUE(modMain::WavBuffer[id].init(

@@ -62,7 +62,8 @@ struct Expected {
         }
         std::vector<int> out(length);
         for (size_t i = 0; i < length; ++i)
-            out[i] = static_cast<int>(std::lrint(std::fmin(std::fmax(sum[i], -1.0f), 1.0f) * 32767.0f));
+            out[i] =
+                static_cast<int>(std::lrint(std::fmin(std::fmax(sum[i], -1.0f), 1.0f) * 32767.0f));
         return out;
     }
 };
@@ -74,7 +75,7 @@ std::vector<int16_t> Scaled(const std::vector<int16_t>& v, int divisor) {
 }
 
 class RenderPlayTest : public SoundTest {
-protected:
+  protected:
     int Render(render::Options opts, std::string* out = nullptr) {
         testing::internal::CaptureStdout();
         int code = render::Play(opts);
@@ -238,7 +239,8 @@ TEST_F(RenderPlayTest, SpeedAndMuteSettingsReachThePlay) {
     EXPECT_LT(samples.size(), 1100 * 44u);
     // The key sound at 0 is muted, the background sound at 1000 ms (500 ms real) is heard.
     int early = 0, late = 0;
-    for (size_t i = 0; i < samples.size(); ++i) (i < 400 * 44 ? early : late) += std::abs(samples[i]);
+    for (size_t i = 0; i < samples.size(); ++i)
+        (i < 400 * 44 ? early : late) += std::abs(samples[i]);
     EXPECT_EQ(early, 0);
     EXPECT_GT(late, 0);
 }

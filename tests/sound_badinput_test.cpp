@@ -11,7 +11,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ValidWav() { return MonoWav(Ramp(4410)); }
+std::string ValidWav() {
+    return MonoWav(Ramp(4410));
+}
 
 std::string RandomBytes(size_t n, uint32_t seed) {
     std::mt19937 rng(seed);
@@ -43,7 +45,7 @@ struct BadFile {
 };
 
 class SoundBadInputTest : public SoundTest {
-protected:
+  protected:
     // Loads the file as sound 01 of a chart, plays it, and checks the slot is empty and silent.
     void ExpectEmptyAndSilent(const std::string& path, const std::string& what) {
         clsSoundBuffer& slot = modMain::WavBuffer[1];

@@ -134,7 +134,7 @@ TEST_F(SoundBufferTest, PausePastTheEndStopsAndResumeDoesNotRestart) {
     clsSoundBuffer s;
     ASSERT_TRUE(s.init(WriteMono("a.wav", Ramp(4410))));
     s.play(11);
-    ASSERT_TRUE(s.isPlaying());  // the output has not moved on yet
+    ASSERT_TRUE(s.isPlaying());                   // the output has not moved on yet
     modCount::PlayTime = Currency::FromInt(100);  // the chart says it is over
     s.pause();
     EXPECT_FALSE(s.isPaused());

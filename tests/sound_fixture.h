@@ -24,7 +24,9 @@ namespace soundtest {
 using plattest::TempDir;
 
 // A ramp that never repeats a value within 30000 samples, so a sample tells its own position.
-inline int16_t RampAt(size_t i) { return static_cast<int16_t>(static_cast<int>(i % 30000) - 15000); }
+inline int16_t RampAt(size_t i) {
+    return static_cast<int16_t>(static_cast<int>(i % 30000) - 15000);
+}
 
 inline std::vector<int16_t> Ramp(size_t n) {
     std::vector<int16_t> v(n);
@@ -32,7 +34,9 @@ inline std::vector<int16_t> Ramp(size_t n) {
     return v;
 }
 
-inline std::vector<int16_t> Constant(size_t n, int16_t value) { return std::vector<int16_t>(n, value); }
+inline std::vector<int16_t> Constant(size_t n, int16_t value) {
+    return std::vector<int16_t>(n, value);
+}
 
 // Mono 16-bit WAV bytes.
 inline std::string MonoWav(const std::vector<int16_t>& samples, int rate = 44100) {
@@ -40,10 +44,10 @@ inline std::string MonoWav(const std::vector<int16_t>& samples, int rate = 44100
 }
 
 class SoundTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         modSound::Reset();
-        modMain::Reset();  // releases the sounds of the test before
+        modMain::Reset();                  // releases the sounds of the test before
         modMain::UseSettingsFile = false;  // a shutdown inside a test writes nothing
         modMain::UseInstanceHandOver = false;
         dev = &plat::InstallHeadless();
@@ -82,7 +86,9 @@ protected:
 };
 
 // Samples as 16-bit values (the mixer hands out floats scaled by 1/32768).
-inline int ToS16(float v) { return static_cast<int>(std::lround(v * 32768.0f)); }
+inline int ToS16(float v) {
+    return static_cast<int>(std::lround(v * 32768.0f));
+}
 
 inline float Peak(const std::vector<float>& v) {
     float p = 0;

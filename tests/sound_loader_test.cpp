@@ -25,7 +25,8 @@ struct Seen {
     bool operator==(const Seen& o) const {
         return initialized == o.initialized && file == o.file && length == o.length &&
                bytes == o.bytes && format.SamplesPerSec == o.format.SamplesPerSec &&
-               format.Channels == o.format.Channels && format.BitsPerSample == o.format.BitsPerSample &&
+               format.Channels == o.format.Channels &&
+               format.BitsPerSample == o.format.BitsPerSample &&
                format.AvgBytesPerSec == o.format.AvgBytesPerSec;
     }
 };
@@ -46,11 +47,12 @@ struct Call {
 };
 
 class SoundLoaderTest : public SoundTest {
-protected:
+  protected:
     // A folder with every kind of candidate: good WAVs, an OGG under another name, undecodable
     // and refused files, namesakes with other extensions and letter case.
     void MakeFolder() {
-        for (int i = 0; i < 20; ++i) WriteMono("s" + std::to_string(i) + ".wav", Ramp(441 * (i + 1)));
+        for (int i = 0; i < 20; ++i)
+            WriteMono("s" + std::to_string(i) + ".wav", Ramp(441 * (i + 1)));
         fs::copy_file(kOgg, dir / "Tone.OGG");
         Write("broken.wav", "not a sound");
         fs::copy_file(kOgg, dir / "broken.ogg");
@@ -68,10 +70,13 @@ protected:
         return names;
     }
 
-    static void Apply(std::vector<std::unique_ptr<clsSoundBuffer>>& slots, const std::vector<Call>& calls) {
+    static void Apply(std::vector<std::unique_ptr<clsSoundBuffer>>& slots,
+                      const std::vector<Call>& calls) {
         for (const Call& c : calls) {
-            if (c.name.empty()) slots[c.slot]->reset();
-            else slots[c.slot]->init(c.name);
+            if (c.name.empty())
+                slots[c.slot]->reset();
+            else
+                slots[c.slot]->init(c.name);
         }
     }
 
@@ -101,10 +106,10 @@ TEST_F(SoundLoaderTest, BatchEndsLikeOneByOneForEveryOrderOfCalls) {
     std::vector<std::string> names = Names();
     // Hand-picked sequences on one slot: a name replaced, repeated, failing then working.
     std::vector<Call> calls = {
-        {0, names[0]},  {0, names[1]},  {1, names[2]},  {1, names[2]},  {2, names[22]},
-        {2, names[0]},  {3, names[0]},  {3, names[23]}, {4, names[3]},  {4, ""},
-        {5, names[25]}, {5, names[25]}, {6, names[20]}, {7, names[21]}, {8, names[26]},
-        {9, names[27]}, {10, names[24]}, {10, ""},      {10, names[24]},
+        {0, names[0]},  {0, names[1]},   {1, names[2]},  {1, names[2]},   {2, names[22]},
+        {2, names[0]},  {3, names[0]},   {3, names[23]}, {4, names[3]},   {4, ""},
+        {5, names[25]}, {5, names[25]},  {6, names[20]}, {7, names[21]},  {8, names[26]},
+        {9, names[27]}, {10, names[24]}, {10, ""},       {10, names[24]},
     };
     ExpectSameAsOneByOne(calls, 11);
 
@@ -150,8 +155,7 @@ TEST_F(SoundLoaderTest, ReloadingTheSameNamesDecodesNothing) {
     for (size_t i = 0; i < names.size(); ++i) slots[i]->init(names[i]);
     modSound::JoinPendingLoads();
     fs::rename(moved, dir.path());
-    for (size_t i = 0; i < names.size(); ++i)
-        EXPECT_TRUE(Look(*slots[i]) == first[i]) << names[i];
+    for (size_t i = 0; i < names.size(); ++i) EXPECT_TRUE(Look(*slots[i]) == first[i]) << names[i];
 }
 
 TEST_F(SoundLoaderTest, AChartOfMissingSoundsLoadsQuicklyAndEmpty) {

@@ -9,7 +9,7 @@ namespace {
 using vb::Currency;
 
 class SoundStepTest : public SoundTest {
-protected:
+  protected:
     clsSoundBuffer& Load(long id, int ms, int rate = 44100) {
         clsSoundBuffer& s = modMain::WavBuffer[id];
         EXPECT_TRUE(s.init(WriteMono("s" + std::to_string(id) + ".wav",

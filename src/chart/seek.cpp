@@ -13,17 +13,30 @@ namespace {
 
 using modMain::WavBuffer;
 
-bool IsSoundChannel(Integer channel) { return channel == CH_BGM || (channel >= 10 && channel <= 30); }
+bool IsSoundChannel(Integer channel) {
+    return channel == CH_BGM || (channel >= 10 && channel <= 30);
+}
 
 // Tempo and image changes before the target take effect, in chart order.
 void ReplayState(const ObjRecord& o) {
     switch (o.Channel) {
-        case CH_BGA_BASE: modCount::BGABase = o.Value; break;
-        case CH_BGA_LAYER: modCount::BGALayer = o.Value; break;
-        case CH_BGA_POOR: modCount::BGAPoor = o.Value; break;
-        case CH_BPM: Bpm = static_cast<Single>(o.Value); break;
-        case CH_BPM_TABLE: Bpm = BpmTable[o.Value]; break;
-        default: break;
+        case CH_BGA_BASE:
+            modCount::BGABase = o.Value;
+            break;
+        case CH_BGA_LAYER:
+            modCount::BGALayer = o.Value;
+            break;
+        case CH_BGA_POOR:
+            modCount::BGAPoor = o.Value;
+            break;
+        case CH_BPM:
+            Bpm = static_cast<Single>(o.Value);
+            break;
+        case CH_BPM_TABLE:
+            Bpm = BpmTable[o.Value];
+            break;
+        default:
+            break;
     }
 }
 
@@ -39,12 +52,15 @@ void RearmSound(Long i, vb::Array<Long, 0, 1295>& lastObjOfWav) {
         Long previous = lastObjOfWav[o.Value];
         if (previous != -1) {
             ObjRecord& p = Obj[previous];
-            if (p.Kind == KIND_LN_START) p.Kind = KIND_LN_HELD;
-            else p.Enabled = 0;
+            if (p.Kind == KIND_LN_START)
+                p.Kind = KIND_LN_HELD;
+            else
+                p.Enabled = 0;
         }
         lastObjOfWav[o.Value] = i;
     }
-    if ((o.Kind == KIND_LN_START || o.Kind == KIND_LN_HELD) && Obj[o.Link].Time > modCount::PlayTime) {
+    if ((o.Kind == KIND_LN_START || o.Kind == KIND_LN_HELD) &&
+        Obj[o.Link].Time > modCount::PlayTime) {
         o.Kind = KIND_LN_START;  // still held at the target
         o.Enabled = -1;
     }
@@ -61,8 +77,10 @@ void RestoreObjects() {
             continue;
         }
         o.Enabled = 0;
-        if (IsSoundChannel(o.Channel)) RearmSound(i, lastObjOfWav);
-        else ReplayState(o);
+        if (IsSoundChannel(o.Channel))
+            RearmSound(i, lastObjOfWav);
+        else
+            ReplayState(o);
     }
 }
 

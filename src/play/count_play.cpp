@@ -96,22 +96,36 @@ void Fire(ObjRecord& o, Step& step) {
         return;
     }
     switch (o.Channel) {
-        case modBMSLoad::CH_BARLINE: PassBarLine(o); break;
-        case modBMSLoad::CH_BGM: Attempt([&] { WavBuffer[o.Value].play(1); }); break;
-        case modBMSLoad::CH_BGA_BASE: BGABase = o.Value; break;
-        case modBMSLoad::CH_BGA_LAYER: BGALayer = o.Value; break;
-        case modBMSLoad::CH_BGA_POOR: BGAPoor = o.Value; break;
+        case modBMSLoad::CH_BARLINE:
+            PassBarLine(o);
+            break;
+        case modBMSLoad::CH_BGM:
+            Attempt([&] { WavBuffer[o.Value].play(1); });
+            break;
+        case modBMSLoad::CH_BGA_BASE:
+            BGABase = o.Value;
+            break;
+        case modBMSLoad::CH_BGA_LAYER:
+            BGALayer = o.Value;
+            break;
+        case modBMSLoad::CH_BGA_POOR:
+            BGAPoor = o.Value;
+            break;
         case modBMSLoad::CH_BPM:
-        case modBMSLoad::CH_BPM_TABLE: ChangeTempo(o, step); break;
-        case modBMSLoad::CH_STOP: Stop(o, step); break;
-        default: break;
+        case modBMSLoad::CH_BPM_TABLE:
+            ChangeTempo(o, step);
+            break;
+        case modBMSLoad::CH_STOP:
+            Stop(o, step);
+            break;
+        default:
+            break;
     }
 }
 
 void AdvanceFirstObj() {
     const Long upper = static_cast<Long>(modBMSLoad::Obj.UBound());
-    while (FirstObj >= 0 && FirstObj <= upper && modBMSLoad::Obj[FirstObj].Enabled == 0)
-        ++FirstObj;
+    while (FirstObj >= 0 && FirstObj <= upper && modBMSLoad::Obj[FirstObj].Enabled == 0) ++FirstObj;
 }
 
 }  // namespace

@@ -17,10 +17,14 @@ struct RankFactors {
 
 RankFactors FactorsOf(Long rank) {
     switch (rank) {
-        case 0: return {1.0, 0.8};
-        case 1: return {1.6, 1.0};
-        case 2: return {2.5, 1.0};
-        default: return {4.0, 1.0};
+        case 0:
+            return {1.0, 0.8};
+        case 1:
+            return {1.6, 1.0};
+        case 2:
+            return {2.5, 1.0};
+        default:
+            return {4.0, 1.0};
     }
 }
 

@@ -37,8 +37,10 @@ void CountMain() {
             ElapsedTime = vb::ClockDiff(plat::Now(), StartTime);
             FrameCount = vb::AddL(FrameCount, 1);
         }
-        if (modMain::PlayState == modMain::PS_LOAD) LoadChart();
-        else if (modMain::PlayState == modMain::PS_PLAY) CountPlay();
+        if (modMain::PlayState == modMain::PS_LOAD)
+            LoadChart();
+        else if (modMain::PlayState == modMain::PS_PLAY)
+            CountPlay();
         modMain::StageMark(2);
     } catch (const vb::Error& e) {
         modMain::Report(e, "CountMain");

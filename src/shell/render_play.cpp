@@ -82,8 +82,7 @@ void WritePng(PngRequest& png) {
 
 void WriteDuePngs(std::vector<PngRequest>& pngs) {
     for (PngRequest& png : pngs)
-        if (!png.written && png.at >= 0 &&
-            modCount::PlayTime >= vb::Currency::FromInt(png.at))
+        if (!png.written && png.at >= 0 && modCount::PlayTime >= vb::Currency::FromInt(png.at))
             WritePng(png);
 }
 
@@ -113,8 +112,8 @@ void PrintStats(int64_t frames) {
                        std::to_string(n[2]) + "]";
     const char* names[5] = {"perfect", "great", "good", "bad", "poor"};
     for (int j = 0; j < 5; ++j)
-        json += ",\"" + std::string(names[j]) + "\":" +
-                Pair(Score[0].JudgeCount[j], Score[1].JudgeCount[j]);
+        json += ",\"" + std::string(names[j]) +
+                "\":" + Pair(Score[0].JudgeCount[j], Score[1].JudgeCount[j]);
     json += ",\"maxcombo\":" + Pair(Score[0].MaxCombo, Score[1].MaxCombo);
     json += ",\"points\":" + Pair(Score[0].Points, Score[1].Points);
     json += ",\"score\":" + JsonText(modDraw::ScoreText());
@@ -148,22 +147,24 @@ bool ApplyOptions(const Options& opts) {
     return true;
 }
 
-// Shows how far a long render has come; only on a terminal.
+// Shows how far a long render has come, every two seconds of virtual time; only on a terminal.
 class Progress {
-public:
-    explicit Progress(bool on) : on_(on) {}
-    void Frame(int64_t frames) {
-        if (!on_ || frames % 250 != 0) return;
-        std::fprintf(stderr, "\rkorvane-render: %8.1f / %.1f s", modCount::PlayTime.ToDouble() / 1000,
-                     modBMSLoad::TotalTime.ToDouble() / 1000);
+  public:
+    explicit Progress(bool on) : on_(on), last_(plat::Now()) {}
+    void Frame() {
+        if (!on_ || vb::ClockDiff(plat::Now(), last_) < 2000) return;
+        last_ = plat::Now();
+        std::fprintf(stderr, "\rkorvane-render: %8.1f / %.1f s",
+                     modCount::PlayTime.ToDouble() / 1000, modBMSLoad::TotalTime.ToDouble() / 1000);
         shown_ = true;
     }
     void Done() {
         if (shown_) std::fprintf(stderr, "\n");
     }
 
-private:
+  private:
     bool on_;
+    vb::Long last_;
     bool shown_ = false;
 };
 
@@ -193,7 +194,7 @@ void PlayFrames(const Options& opts, std::vector<PngRequest>& pngs, Run& run) {
             limitMs = modBMSLoad::TotalTime.ToDouble() - modCount::PlayTime.ToDouble() + kOverrunMs;
         }
         WriteDuePngs(pngs);
-        progress.Frame(run.frames);
+        progress.Frame();
         if (modMain::PlayState == modMain::PS_IDLE) break;
         if (vb::ClockDiff(plat::Now(), loadClock) > limitMs) {
             run.capped = true;

@@ -8,7 +8,9 @@
 namespace {
 
 // What the output raises when asked for a sound it does not hold.
-[[noreturn]] void NoVoice() { vb::Raise(5); }
+[[noreturn]] void NoVoice() {
+    vb::Raise(5);
+}
 
 // Byte offset of a chart time into the data: the product is a Currency (exact, or error 6), and
 // only the scaling to seconds is taken in double.

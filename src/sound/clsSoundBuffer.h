@@ -24,7 +24,7 @@ struct LoadJob;
 }
 
 class clsSoundBuffer {
-public:
+  public:
     clsSoundBuffer() = default;
     ~clsSoundBuffer();
     clsSoundBuffer(const clsSoundBuffer&) = delete;
@@ -51,7 +51,7 @@ public:
     // Bytes of decoded PCM held (0 when empty).
     size_t DataBytes();
 
-private:
+  private:
     bool loadFile(const std::string& cFileName);
     bool createBuffer(std::shared_ptr<const plat::Pcm> pcm);
     void setVolume(vb::Single percent);

@@ -27,7 +27,9 @@ Outcome TryDecode(const std::string& path, std::shared_ptr<const plat::Pcm>& out
     return Outcome::Decoded;
 }
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+bool IsSeparator(char c) {
+    return c == '\\' || c == '/';
+}
 
 // The folder part of a chart file name, resolved on disk ("" for the current folder).
 std::string ResolvedFolder(const std::string& folderText) {
@@ -51,9 +53,13 @@ std::shared_ptr<const plat::Pcm> FindSound(const std::string& name) {
     bool triedExact = false;
     if (plat::IsRegularFile(exact)) {
         switch (TryDecode(exact, pcm)) {
-            case Outcome::Decoded: return pcm;
-            case Outcome::Refused: return nullptr;
-            case Outcome::NotDecodable: triedExact = true; break;
+            case Outcome::Decoded:
+                return pcm;
+            case Outcome::Refused:
+                return nullptr;
+            case Outcome::NotDecodable:
+                triedExact = true;
+                break;
         }
     }
     size_t cut = name.find_last_of("\\/");
@@ -67,9 +73,12 @@ std::shared_ptr<const plat::Pcm> FindSound(const std::string& name) {
         // Decoding is deterministic: the exact file failed once and would fail again.
         if (triedExact && path == exact) continue;
         switch (TryDecode(path, pcm)) {
-            case Outcome::Decoded: return pcm;
-            case Outcome::Refused: return nullptr;
-            case Outcome::NotDecodable: break;
+            case Outcome::Decoded:
+                return pcm;
+            case Outcome::Refused:
+                return nullptr;
+            case Outcome::NotDecodable:
+                break;
         }
     }
     return nullptr;

@@ -3,13 +3,13 @@
 // Threads live only while a batch is open, so nothing runs in the background between loads. The
 // pool itself is never destroyed: a shutdown in the middle of a load may end the process while a
 // worker still decodes, and the worker must not find its queue gone.
+#include "sound/loader.h"
+
 #include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <thread>
 #include <vector>
-
-#include "sound/loader.h"
 
 namespace modSound {
 
@@ -69,8 +69,10 @@ void Worker(Pool& pool) {
     for (;;) {
         pool.wake.wait(held, [&] { return !pool.queue.empty() || pool.closing; });
         std::shared_ptr<LoadJob> job = NextQueued(pool);
-        if (job) Run(pool, *job, held);
-        else if (pool.closing) return;
+        if (job)
+            Run(pool, *job, held);
+        else if (pool.closing)
+            return;
     }
 }
 
@@ -137,6 +139,8 @@ void DropLoad(const std::shared_ptr<LoadJob>& job) {
     job->pcm = nullptr;
 }
 
-const std::string& LoadName(const LoadJob& job) { return job.name; }
+const std::string& LoadName(const LoadJob& job) {
+    return job.name;
+}
 
 }  // namespace modSound

@@ -35,8 +35,10 @@ void SoundCheck() {
     try {
         for (long id = WavBuffer.kLower; id <= WavBuffer.kUpper; ++id)
             if (WavBuffer[id].isPlaying()) return;  // the last sounds are still ringing
-        if (!modMain::Settings.SinglePlay) modMain::PlayState = modMain::PS_IDLE;
-        else modMain::ShutDown(0, "", "");
+        if (!modMain::Settings.SinglePlay)
+            modMain::PlayState = modMain::PS_IDLE;
+        else
+            modMain::ShutDown(0, "", "");
     } catch (const vb::Error& e) {
         modMain::Report(e, "SoundCheck");
     }
@@ -77,6 +79,8 @@ int MaxSampleRate() {
     return rate;
 }
 
-void Reset() { JoinPendingLoads(); }
+void Reset() {
+    JoinPendingLoads();
+}
 
 }  // namespace modSound
