@@ -88,16 +88,17 @@ void ClearAll() {
     for (auto& s : modMain::WavBuffer) s.clear();
 }
 
-// init of 1,000 slots as a chart's #WAV lines make them, in parallel or on this thread alone.
+// init of 1,000 slots as a chart's #WAV lines make them, in parallel or on this thread alone,
+// until every sound is ready to play.
 double LoadSeconds(const std::string& ext, bool parallel) {
     ClearAll();
     auto t0 = std::chrono::steady_clock::now();
     if (parallel) modSound::BeginLoads();
     for (int i = 0; i < kSounds; ++i) modMain::WavBuffer[i + 1].init(SoundPath(ext, i));
     if (parallel) modSound::JoinPendingLoads();
-    double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     int loaded = 0;
     for (int i = 1; i <= kSounds; ++i) loaded += modMain::WavBuffer[i].isInitialized();
+    double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     if (loaded != kSounds) std::fprintf(stderr, "only %d of %d sounds loaded\n", loaded, kSounds);
     return s;
 }
