@@ -44,7 +44,8 @@ bool clsSoundBuffer::init(const std::string& cFileName) {
         // With a load still running, its completion sets the flag (or leaves the object empty).
         if (!pending_) initialized_ = true;
         return true;
-    } catch (const vb::Error&) {
+    } catch (const std::exception&) {  // run-time errors, and memory for an absurd sound
+        clear();
         return false;
     }
 }
@@ -61,7 +62,7 @@ void clsSoundBuffer::settle() {
             initialized_ = true;
             return;
         }
-    } catch (const vb::Error&) {
+    } catch (const std::exception&) {
     }
     clear();
 }
@@ -143,7 +144,7 @@ void clsSoundBuffer::play(vb::Long ch) {
         mixer->Play(buffer_, static_cast<uint32_t>(resumePosition_));
         paused_ = false;
         resumePosition_ = 0;
-    } catch (const vb::Error&) {
+    } catch (const std::exception&) {
         // A sound that cannot start is simply not heard.
     }
 }
