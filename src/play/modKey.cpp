@@ -118,7 +118,7 @@ void FrequencyKeys() {
         f += f > 100 ? -5 : 5;
         modSound::ChangeFrequency();
     } else if (IsPressed(k4) && f < Settings.MaxFrequency) {
-        f += 5;
+        f = vb::AddL(f, 5);
         modSound::ChangeFrequency();
     } else if (IsPressed(k3) && f > 25) {
         f -= 5;
@@ -127,7 +127,11 @@ void FrequencyKeys() {
 }
 
 void OptionKeys() {
-    if (IsPressed(Digit0 + 5) && ++Settings.BGA > 4) Settings.BGA = 0;
+    // A value read from krv.ini can sit at the top of the Long range: the step is checked.
+    if (IsPressed(Digit0 + 5)) {
+        Settings.BGA = vb::AddL(Settings.BGA, 1);
+        if (Settings.BGA > 4) Settings.BGA = 0;
+    }
     if (IsPressed(Digit0 + 6)) {
         Settings.Effect = vb::AddL(vb::MulL(Settings.Effect, 2), 1);
         if (Settings.Effect > 7) Settings.Effect = 0;
@@ -137,7 +141,8 @@ void OptionKeys() {
         plat::Dev().SetAlwaysOnTop(Settings.AlwaysOnTop);
     }
     if (IsPressed(Digit0 + 8)) {
-        if (++Settings.SkinType > 3) Settings.SkinType = 0;
+        Settings.SkinType = vb::AddL(Settings.SkinType, 1);
+        if (Settings.SkinType > 3) Settings.SkinType = 0;
         SetScratchLayout();
     }
     if (IsPressed(Digit0 + 9)) Settings.DispInfo = !Settings.DispInfo;
