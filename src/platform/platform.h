@@ -105,8 +105,9 @@ void StopListening();
 struct Event {
     enum class Type { Quit, DropFile, DoubleClick, Wheel, Expose };
     Type type;
-    std::string text;      // DropFile: the full path
-    int32_t wheel = 0;     // Wheel: > 0 away from the user, 120 per notch
+    std::string text;   // DropFile: the full path
+    int32_t wheel = 0;  // Wheel: > 0 away from the user, 120 per notch
+    uint32_t drop = 0;  // DropFile: the files of one drop share this number
 };
 
 // Virtual-key codes of the keys Korvane reads (Windows numbering, 0 to 255).

@@ -137,6 +137,7 @@ private:
     std::string caption_, fontFace_;
     int posX_ = SDL_WINDOWPOS_UNDEFINED, posY_ = SDL_WINDOWPOS_UNDEFINED;
     bool onTop_ = false;
+    uint32_t dropSerial_ = 0;
 
     SDL_AudioDeviceID audio_ = 0;
     Mixer mixer_;
@@ -271,8 +272,14 @@ bool SdlDevice::PollEvent(Event& e) {
             case SDL_QUIT:
                 e = Event{Event::Type::Quit, {}, 0};
                 return true;
+            // One drop is BEGIN, its files, COMPLETE; its files share a number so that the
+            // message pass can take one chart from a drop and skip the rest of it.
+            case SDL_DROPBEGIN:
+            case SDL_DROPCOMPLETE:
+                ++dropSerial_;
+                break;
             case SDL_DROPFILE: {
-                e = Event{Event::Type::DropFile, ev.drop.file ? ev.drop.file : "", 0};
+                e = Event{Event::Type::DropFile, ev.drop.file ? ev.drop.file : "", 0, dropSerial_};
                 SDL_free(ev.drop.file);
                 if (!e.text.empty()) return true;
                 break;

@@ -3,6 +3,7 @@
 //   CountMain -> SoundMain -> DrawMain (presents, closes StageTime 4 and 0) -> CheckFPS -> pacing.
 // Each step handles its own run-time errors; whatever escapes is reported as "Main".
 #include <new>
+#include <optional>
 
 #include "display/modDraw.h"
 #include "platform/platform.h"
@@ -66,19 +67,19 @@ void RunFrame() {
     }
 }
 
-// The files of one drop arrive as consecutive events; the first chart among them is taken and
-// the rest of that drop is not examined.
+// The files of one drop arrive as consecutive events with the same drop number; the first chart
+// among them is taken and the rest of that drop is not examined.
 void MessagePass() {
     plat::Event e;
-    bool dropTaken = false;
+    std::optional<uint32_t> takenDrop;
     while (plat::Dev().PollEvent(e)) {
-        if (e.type != plat::Event::Type::DropFile) dropTaken = false;
+        if (e.type != plat::Event::Type::DropFile) takenDrop.reset();
         switch (e.type) {
             case plat::Event::Type::Quit:
                 frmMain::Form_QueryUnload();
                 break;
             case plat::Event::Type::DropFile:
-                if (!dropTaken) dropTaken = frmMain::Form_OLEDragDrop(e.text);
+                if (takenDrop != e.drop && frmMain::Form_OLEDragDrop(e.text)) takenDrop = e.drop;
                 break;
             case plat::Event::Type::DoubleClick:
                 frmMain::Form_DblClick();
