@@ -27,7 +27,9 @@ namespace {
 
 constexpr char kAck = 'K';
 constexpr int32_t kAckWaitMs = 10000;
+constexpr int32_t kConnectWaitMs = 3000;
 constexpr size_t kMaxConnections = 16;
+constexpr int kBacklog = 64;
 
 struct Connection {
     int fd = -1;
@@ -108,17 +110,18 @@ int ConnectTo(const std::string& path) {
     if (!MakeAddress(path, addr)) return -1;
     int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) return -1;
-    if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) return fd;
-    // A full backlog makes a Unix socket answer EAGAIN: the listener exists but is busy.
-    if (errno == EAGAIN || errno == EINPROGRESS) {
-        if (WaitFor(fd, POLLOUT, SteadyMs() + 1000)) {
-            int err = 0;
-            socklen_t len = sizeof err;
-            if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) == 0 && err == 0) return fd;
+    // A full backlog makes a Unix socket answer EAGAIN at once, without a connection in
+    // progress: the listener exists but is busy (many files opened at once start many of us),
+    // so the attempt is repeated for a while rather than starting a second window.
+    int64_t deadline = SteadyMs() + kConnectWaitMs;
+    while (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        if ((errno != EAGAIN && errno != EINTR) || SteadyMs() >= deadline) {
+            close(fd);
+            return -1;
         }
+        usleep(2000);
     }
-    close(fd);
-    return -1;
+    return fd;
 }
 
 void CloseConnection(Connection& c) {
@@ -134,15 +137,17 @@ void SendAckAndClose(Connection& c) {
     CloseConnection(c);
 }
 
+// Beyond kMaxConnections open at once, senders wait in the backlog until a slot frees up (a
+// line is answered or a silent connection times out), rather than being turned away.
 void AcceptWaiting(Listener& l) {
-    for (;;) {
+    while (l.connections.size() < kMaxConnections) {
         int fd = accept4(l.fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd < 0) return;
         ucred cred{};
         socklen_t len = sizeof cred;
         bool allowed = getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &len) == 0 &&
                        PeerMayHandOver(cred.uid, getuid());
-        if (!allowed || l.connections.size() >= kMaxConnections) {
+        if (!allowed) {
             close(fd);
             continue;
         }
@@ -271,7 +276,7 @@ bool ListenForInstances() {
         }
     }
     struct stat st;
-    if (listen(fd, 8) != 0 || stat(path.c_str(), &st) != 0) {
+    if (listen(fd, kBacklog) != 0 || stat(path.c_str(), &st) != 0) {
         close(fd);
         return false;
     }
