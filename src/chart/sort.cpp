@@ -1,5 +1,6 @@
 // From raw objects to the play order: absolute positions, bar lines, the sort, same-position
 // order and duplicates, long-note pairing; then the timing.
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -109,28 +110,81 @@ void AddBarLines() {
     }
 }
 
+namespace {
+
+// One comparison of the same-position pass: A is the record in the slot being settled, B a later
+// record at the same position.
+void MeetAtSamePosition(ObjRecord& A, ObjRecord& B) {
+    if (A.Channel == B.Channel) {
+        if (A.Kind == B.Kind) {
+            if (A.Channel == CH_BGM) return;  // sounds may start together
+            if (A.Channel > 10) LowerNoteCount(A.Side);
+            // The line that came later in the file wins.
+            ClearObj(A.Link > B.Link ? B : A);
+        } else if (A.Kind > B.Kind) {
+            SwapObj(A, B);
+        }
+        return;
+    }
+    bool stays = B.Channel == CH_STOP || (A.Channel != CH_BPM && A.Channel != CH_BPM_TABLE &&
+                                          A.Channel != CH_STOP && A.Channel <= B.Channel);
+    if (!stays) SwapObj(A, B);
+}
+
+bool IsCleared(const ObjRecord& o) { return o.Channel == 0 && o.Kind == 0; }
+
+// Records at position 0 come first after the sort, and a cleared record keeps position 0, so at
+// position 0 (unlike anywhere else) a scan goes on past cleared records; a pile of cleared
+// objects there would make the pass quadratic. Once the record being settled is cleared or has a
+// negative channel (a bar line), every cleared or non-negative record it meets leaves both
+// unchanged, so the scan only needs to visit the records with a negative channel. Those only
+// ever leave their slots (moved to the settled slot or cleared), so one sorted list of their
+// indices, pruned as they leave, serves all scans.
+class ZeroPositionScan {
+public:
+    ZeroPositionScan(ObjRecord* a, long end) : a_(a), end_(end) {
+        for (long k = 0; k < end; ++k)
+            if (a[k].Channel < 0) negatives_.insert(negatives_.end(), k);
+    }
+    long End() const { return end_; }
+
+    void Settle(long i) {
+        ObjRecord& A = a_[i];
+        for (long j = i + 1; j < end_; ++j) {
+            if (A.Channel < 0 || IsCleared(A)) {
+                j = NextNegative(j);
+                if (j >= end_) return;
+            }
+            MeetAtSamePosition(A, a_[j]);
+        }
+    }
+
+private:
+    long NextNegative(long from) {
+        auto it = negatives_.lower_bound(from);
+        while (it != negatives_.end() && a_[*it].Channel >= 0) it = negatives_.erase(it);
+        return it == negatives_.end() ? end_ : *it;
+    }
+
+    ObjRecord* a_;
+    long end_;
+    std::set<long> negatives_;
+};
+
+}  // namespace
+
 void SamePositionPass() {
     ObjRecord* a = Obj.data();
     long upper = Obj.UBound();
+    long zeroEnd = 0;
+    while (zeroEnd <= upper && a[zeroEnd].Pos.raw == 0) ++zeroEnd;
+    ZeroPositionScan zero(a, zeroEnd);
     for (long i = 0; i <= upper; ++i) {
-        for (long j = i + 1; j <= upper && a[j].Pos == a[i].Pos; ++j) {
-            ObjRecord& A = a[i];
-            ObjRecord& B = a[j];
-            if (A.Channel == B.Channel) {
-                if (A.Kind == B.Kind) {
-                    if (A.Channel == CH_BGM) continue;  // sounds may start together
-                    if (A.Channel > 10) LowerNoteCount(A.Side);
-                    // The line that came later in the file wins.
-                    ClearObj(A.Link > B.Link ? B : A);
-                } else if (A.Kind > B.Kind) {
-                    SwapObj(A, B);
-                }
-            } else {
-                bool stays = B.Channel == CH_STOP ||
-                             (A.Channel != CH_BPM && A.Channel != CH_BPM_TABLE &&
-                              A.Channel != CH_STOP && A.Channel <= B.Channel);
-                if (!stays) SwapObj(A, B);
-            }
+        if (i < zero.End()) {
+            zero.Settle(i);
+        } else {
+            for (long j = i + 1; j <= upper && a[j].Pos == a[i].Pos; ++j)
+                MeetAtSamePosition(a[i], a[j]);
         }
         a[i].Link = -1;
     }
