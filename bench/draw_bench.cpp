@@ -136,7 +136,7 @@ void DrawMainDensest(benchmark::State& state) {
         ++step;
         now += 16;
     }
-    state.counters["notes_visible"] = static_cast<double>(Obj.UBound() + 1);
+    state.counters["objects"] = static_cast<double>(Obj.UBound() + 1);
 }
 BENCHMARK(DrawMainDensest)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly();
 
