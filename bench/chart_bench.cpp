@@ -53,9 +53,10 @@ std::string BigChart() {
     const int lanes[] = {11, 12, 13, 14, 15, 16, 18, 19, 21, 22, 23, 24, 25, 26, 28, 29};
     for (int m = 0; m < 999; ++m) {
         if (m % 50 == 7) t += Head(m, 2) + "0.75\r\n";
-        t += Line(rng, m, 1, 16, 8);
+        t += Line(rng, m, 1, 16, 10);
         t += Line(rng, m, 1, 8, 4);
-        for (int lane : lanes) t += Line(rng, m, lane, 16, 5);
+        t += Line(rng, m, 1, 4, 2);
+        for (int lane : lanes) t += Line(rng, m, lane, 16, 6);
         t += Head(m, 51) + "01000000000000000000000000000100\r\n";
         t += Head(m, 65) + "00000100000000000000000001000000\r\n";
         if (m % 4 == 0) t += Head(m, 3) + "0000" + Base36(60 + m % 100).substr(0, 1) + "0\r\n";

@@ -9,12 +9,35 @@ namespace modBMSLoad {
 
 namespace {
 
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The number of a few characters of the command; plain digits (nearly every line) are read
+// directly.
+double NumberAt(std::string_view command, size_t first, size_t count) {
+    std::string_view part = CharSpan(command, first, count);
+    double v = 0;
+    for (char c : part) {
+        if (!IsDigit(c)) return vb::Val(part);
+        v = v * 10 + (c - '0');
+    }
+    return v;
+}
+
 // The measure of an object line; -1 when it lies outside 0..999 (such a line is ignored: there
 // is no measure to put it in).
 int MeasureOf(std::string_view command) {
-    double v = vb::RoundHalfEven(vb::Val(CharSpan(command, 1, 3)));
+    double v = vb::RoundHalfEven(NumberAt(command, 1, 3));
     return (v >= 0 && v <= 999) ? static_cast<int>(v) : -1;
 }
+
+// DigitValue of every ASCII character.
+struct DigitTable {
+    Long value[128];
+    DigitTable() {
+        for (int c = 0; c < 128; ++c) value[c] = DigitValue(static_cast<char32_t>(c));
+    }
+};
+const DigitTable kDigits;
 
 void SetMeasureLength(Integer measure, std::string_view data) {
     double factor = vb::Val(data);
@@ -72,10 +95,10 @@ void StoreAsciiData(Integer measure, Integer channel, std::string_view data) {
     const char* p = data.data();
     for (Long i = 0; i < slots; ++i, p += 2) {
         if (p[0] == '0' && p[1] == '0') continue;  // the common empty slot
-        std::string_view pair(p, 2);
-        Long v = DecodeId(pair);
+        Long v = 36 * kDigits.value[static_cast<unsigned char>(p[0])] +
+                 kDigits.value[static_cast<unsigned char>(p[1])];
         if (v <= 0) continue;
-        StoreSlot(measure, channel, i, slots, v, pair);
+        StoreSlot(measure, channel, i, slots, v, std::string_view(p, 2));
     }
 }
 
@@ -102,7 +125,7 @@ void LoadBMSObject(std::string_view command, std::string_view data) {
         if (CharCount(command) < 6) return;
         int measure = MeasureOf(command);
         if (measure < 0) return;
-        Integer fileChannel = vb::CInt(vb::Val(CharSpan(command, 4, 2)));
+        Integer fileChannel = vb::CInt(NumberAt(command, 4, 2));
         Integer channel = MapChannel(fileChannel);
         if (channel == 2)
             SetMeasureLength(static_cast<Integer>(measure), data);

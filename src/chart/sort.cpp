@@ -1,5 +1,6 @@
 // From raw objects to the play order: absolute positions, bar lines, the sort, same-position
 // order and duplicates, long-note pairing; then the timing.
+#include <algorithm>
 #include <set>
 #include <utility>
 #include <vector>
@@ -11,42 +12,70 @@ namespace modBMSLoad {
 
 namespace {
 
-// The channel of every record fits an Integer; tables indexed by it have one entry per value.
-constexpr size_t kChannels = 65536;
-size_t ChannelIndex(Integer channel) { return static_cast<uint16_t>(channel); }
+// A table with one entry per channel that occurs in Obj.
+class ChannelTable {
+public:
+    ChannelTable(const ObjRecord* a, long upper, Long fill) {
+        Integer lo = 0, hi = 0;
+        for (long i = 0; i <= upper; ++i) {
+            lo = std::min(lo, a[i].Channel);
+            hi = std::max(hi, a[i].Channel);
+        }
+        lo_ = lo;
+        entries_.assign(static_cast<size_t>(hi - lo + 1), fill);
+    }
+    Long& operator[](Integer channel) { return entries_[static_cast<size_t>(channel - lo_)]; }
+
+private:
+    Integer lo_;
+    std::vector<Long> entries_;
+};
 
 void LowerNoteCount(Integer side) {
     NoteCount[0] -= 1;
     NoteCount[side] -= 1;
 }
 
-struct SortKey {
-    int64_t pos;
-    Long index;
+// The quicksort's partitioning, step by step as on the records, but on the positions alone with
+// the record indices carried along: only Pos decides, so the permutation is the same, and each
+// record is moved once at the end. The halves of a partition are sorted independently, so their
+// order does not matter; a stack replaces the recursion so no chart can exhaust the call stack.
+// The buffers live on from load to load.
+struct SortBuffers {
+    std::vector<int64_t> pos;
+    std::vector<Long> index;
+    std::vector<std::pair<long, long>> pending;
+    std::vector<ObjRecord> records;
 };
 
-// The quicksort's partitioning, step by step as on the records, but on 16-byte keys: only Pos
-// decides, so the permutation is the same and each record is moved once at the end. The two
-// halves of a partition are sorted independently; a stack replaces the recursion so no chart
-// can exhaust the call stack.
-void SortKeys(std::vector<SortKey>& keys, long lo, long hi) {
-    std::vector<std::pair<long, long>> pending{{lo, hi}};
-    SortKey* k = keys.data();
+SortBuffers& Buffers() {
+    static SortBuffers buffers;
+    return buffers;
+}
+
+void SortPositions(int64_t* pos, Long* index, long lo, long hi) {
+    std::vector<std::pair<long, long>>& pending = Buffers().pending;
+    pending.assign(1, {lo, hi});
     while (!pending.empty()) {
         auto [l, h] = pending.back();
         pending.pop_back();
-        int64_t pivot = k[(l + h) / 2].pos;
+        int64_t pivot = pos[(l + h) / 2];
         long i = l, j = h;
         while (true) {
-            while (k[i].pos < pivot) ++i;
-            while (k[j].pos > pivot) --j;
+            while (pos[i] < pivot) ++i;
+            while (pos[j] > pivot) --j;
             if (i >= j) break;
-            std::swap(k[i], k[j]);
+            std::swap(pos[i], pos[j]);
+            std::swap(index[i], index[j]);
             ++i;
             --j;
         }
-        if (l < i - 1) pending.emplace_back(l, i - 1);
-        if (j + 1 < h) pending.emplace_back(j + 1, h);
+        // The larger half waits below the smaller one, so the stack stays short.
+        std::pair<long, long> left{l, i - 1}, right{j + 1, h};
+        bool leftFirst = (i - 1 - l) > (h - j - 1);
+        std::pair<long, long> larger = leftFirst ? left : right, smaller = leftFirst ? right : left;
+        if (larger.first < larger.second) pending.push_back(larger);
+        if (smaller.first < smaller.second) pending.push_back(smaller);
     }
 }
 
@@ -59,13 +88,19 @@ void SwapObj(ObjRecord& a, ObjRecord& b) { std::swap(a, b); }
 void QuickSortObj(Long lo, Long hi) {
     if (lo < 0 || hi > Obj.UBound()) vb::SubscriptOutOfRange();
     if (lo >= hi) return;
-    std::vector<SortKey> keys(static_cast<size_t>(hi - lo + 1));
+    SortBuffers& b = Buffers();
+    size_t n = static_cast<size_t>(hi - lo + 1);
+    b.pos.resize(n);
+    b.index.resize(n);
     ObjRecord* a = Obj.data();
-    for (Long i = lo; i <= hi; ++i) keys[static_cast<size_t>(i - lo)] = {a[i].Pos.raw, i};
-    SortKeys(keys, 0, hi - lo);
-    std::vector<ObjRecord> sorted(keys.size());
-    for (size_t i = 0; i < keys.size(); ++i) sorted[i] = a[keys[i].index];
-    std::copy(sorted.begin(), sorted.end(), a + lo);
+    for (Long i = lo; i <= hi; ++i) {
+        b.pos[static_cast<size_t>(i - lo)] = a[i].Pos.raw;
+        b.index[static_cast<size_t>(i - lo)] = i;
+    }
+    SortPositions(b.pos.data(), b.index.data(), 0, hi - lo);
+    b.records.resize(n);
+    for (size_t i = 0; i < n; ++i) b.records[i] = a[b.index[i]];
+    std::copy(b.records.begin(), b.records.end(), a + lo);
 }
 
 void PlaceMeasures() {
@@ -199,9 +234,9 @@ void PairChannelLongNotes() {
     ObjRecord* a = Obj.data();
     long upper = Obj.UBound();
     std::vector<Long> nextVisible(static_cast<size_t>(upper + 1), -1);
-    std::vector<Long> ahead(kChannels, -1);
+    ChannelTable ahead(a, upper, -1);
     for (long i = upper; i >= 0; --i) {
-        size_t c = ChannelIndex(a[i].Channel);
+        Integer c = a[i].Channel;
         nextVisible[static_cast<size_t>(i)] = ahead[c];
         if (a[i].Kind != KIND_INVISIBLE) ahead[c] = static_cast<Long>(i);
     }
@@ -230,10 +265,10 @@ void PairChannelLongNotes() {
 void PairLnObjLongNotes() {
     ObjRecord* a = Obj.data();
     long upper = Obj.UBound();
-    std::vector<Long> lastOfChannel(kChannels, -1);
+    ChannelTable lastOfChannel(a, upper, -1);
     for (long i = 0; i <= upper; ++i) {
         ObjRecord& A = a[i];
-        size_t c = ChannelIndex(A.Channel);
+        Integer c = A.Channel;
         if (A.Value == LnObj && A.Channel > 10 && A.Channel < 30 && A.Kind != KIND_INVISIBLE) {
             Long j = lastOfChannel[c];
             if (j >= 0 && a[j].Link == -1) {
