@@ -2,7 +2,7 @@
 // command-line reader through the frame loop's message pass, the sender hears back only after
 // that, and no sender, however slow, large, silent or foreign, holds up a frame.
 #include <fcntl.h>
-#include <grp.h>
+#include <sys/syscall.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -100,12 +100,15 @@ TEST_F(HandOver, ASecondStartsLineLoadsItsChartAndTheSenderWaitsForThat) {
 }
 
 TEST_F(HandOver, ASecondStartEndsAtOnceWithoutTouchingTheSettings) {
-    // The second program runs in this process too: a helper answers for the first one.
-    std::string chart = Chart("other.bms");
+    // The second program runs in this process too: a helper answers for the first one. It is
+    // started in another folder with a chart named relative to that folder.
+    fs::create_directory(Path("elsewhere"));
+    std::string chart = WriteChart(Path("elsewhere/other one.bms"));
+    fs::current_path(Path("elsewhere"));
     fs::remove(Ini());
-    std::string argv0 = "korvane", argv1 = chart;
-    char* argv[] = {argv0.data(), argv1.data(), nullptr};
-    plat::SetCommandLine(2, argv);
+    std::string argv0 = "korvane", argv1 = "other one.bms", argv2 = "-N2";
+    char* argv[] = {argv0.data(), argv1.data(), argv2.data(), nullptr};
+    plat::SetCommandLine(3, argv);
     std::atomic<bool> stop{false};
     std::optional<std::string> received;
     std::thread first([&] {
@@ -122,7 +125,8 @@ TEST_F(HandOver, ASecondStartEndsAtOnceWithoutTouchingTheSettings) {
     EXPECT_EQ(ExitCodeOf([] { modMain::StartUp(); }), 0);
     stop = true;
     first.join();
-    EXPECT_EQ(received, chart);
+    EXPECT_EQ(received, "\"" + chart + "\" -N2") << "named from the root for the first one";
+    EXPECT_EQ(plat::CommandLine(), "\"other one.bms\" -N2") << "its own line is as given";
     EXPECT_FALSE(dev->VideoOpen()) << "no window was made";
     EXPECT_FALSE(fs::exists(Ini())) << "krv.ini was touched";
 }
@@ -248,9 +252,11 @@ class ForeignSender : public HandOver {
         std::strcpy(addr.sun_path, socketPath.c_str());
         pid_t pid = fork();
         if (pid == 0) {
-            // Only system calls from here: the parent may have other threads.
-            if (uid != getuid() && (setgroups(0, nullptr) != 0 || setgid(uid) != 0 ||
-                                    setuid(uid) != 0 || getuid() != uid))
+            // Only system calls from here: the parent may have other threads, and the C
+            // library's setuid() would try to reach them (and could wait on one of their locks).
+            if (uid != getuid() &&
+                (syscall(SYS_setgroups, 0, nullptr) != 0 || syscall(SYS_setgid, uid) != 0 ||
+                 syscall(SYS_setuid, uid) != 0 || getuid() != uid))
                 _exit(4);
             int fd = socket(AF_UNIX, SOCK_STREAM, 0);
             if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) _exit(2);
@@ -262,7 +268,7 @@ class ForeignSender : public HandOver {
             _exit(r == 1 && answer == 'K' ? 1 : r < 0 && errno == EAGAIN ? 3 : 0);
         }
         int status = -1;
-        RunUntil(6000, [&] { return waitpid(pid, &status, WNOHANG) == pid; });
+        RunUntil(10000, [&] { return waitpid(pid, &status, WNOHANG) == pid; });
         if (status == -1) {
             kill(pid, SIGKILL);
             waitpid(pid, &status, 0);

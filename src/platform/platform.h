@@ -77,6 +77,9 @@ void SetExitThrows(bool throws);
 // holds a space or is empty wrapped in double quotes.
 void SetCommandLine(int argc, char** argv);
 std::string CommandLine();
+// The same line for handing over to a running instance: arguments that are not options and not
+// absolute are prefixed with this process's working folder.
+std::string HandOverCommandLine();
 
 // ---------------------------------------------------------------- single instance
 

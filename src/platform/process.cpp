@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -12,6 +13,19 @@ namespace plat {
 namespace {
 bool g_exitThrows = false;
 std::string g_commandLine;
+std::vector<std::string> g_arguments;
+
+std::string Join(const std::vector<std::string>& args) {
+    std::string line;
+    for (const std::string& arg : args) {
+        if (!line.empty()) line += ' ';
+        if (arg.empty() || arg.find(' ') != std::string::npos)
+            line += '"' + arg + '"';
+        else
+            line += arg;
+    }
+    return line;
+}
 }  // namespace
 
 void ExitProcess(int code) {
@@ -26,20 +40,26 @@ void SetExitThrows(bool throws) {
 // Arguments are joined the way a Windows command line shows them, so the command-line parser sees
 // the same text whichever way the program was started.
 void SetCommandLine(int argc, char** argv) {
-    std::string line;
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i] ? argv[i] : "";
-        if (!line.empty()) line += ' ';
-        if (arg.empty() || arg.find(' ') != std::string::npos)
-            line += '"' + arg + '"';
-        else
-            line += arg;
-    }
-    g_commandLine = line;
+    g_arguments.clear();
+    for (int i = 1; i < argc; ++i) g_arguments.emplace_back(argv[i] ? argv[i] : "");
+    g_commandLine = Join(g_arguments);
 }
 
 std::string CommandLine() {
     return g_commandLine;
+}
+
+// A running instance reads the line in its own working folder, so a chart named relative to ours
+// is named from the root instead; options ("-...") and empty arguments stay as they are.
+std::string HandOverCommandLine() {
+    char cwd[PATH_MAX];
+    if (!getcwd(cwd, sizeof cwd)) return g_commandLine;
+    std::string folder = cwd;
+    if (folder.back() != '/') folder += '/';
+    std::vector<std::string> args = g_arguments;
+    for (std::string& arg : args)
+        if (!arg.empty() && arg[0] != '-' && arg[0] != '/') arg = folder + arg;
+    return Join(args);
 }
 
 std::string ExeDir() {

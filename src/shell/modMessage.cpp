@@ -6,7 +6,7 @@
 namespace modMessage {
 
 bool FindPrevInstance() {
-    return plat::HandOverToRunningInstance(plat::CommandLine());
+    return plat::HandOverToRunningInstance(plat::HandOverCommandLine());
 }
 
 void HandleHandOver(const std::string& raw) {

@@ -20,8 +20,12 @@ long_chart="$long_dir/$(printf 'c%.0s' $(seq $((4000 - ${#long_dir} - 5)))).bms"
 make_chart "$long_chart" 60 "Long Path"
 [ ${#long_chart} -eq 4000 ] || fail "the long path has ${#long_chart} characters"
 
+# Always on top from an earlier run: the window asks the window manager to keep it above.
+printf '[Main]\r\nKey="Korvane"\r\nAlwaysOnTop=True\r\n' >"$APP/krv.ini"
 start_player "$WORK/first.bms"
 wait_for 10 caption_has "first.bms" || fail "caption after loading: '$(caption)'"
+xprop -id "$WID" _NET_WM_STATE | grep -q '_NET_WM_STATE_ABOVE' ||
+    fail "not kept above: $(xprop -id "$WID" _NET_WM_STATE)"
 focus
 sleep 0.3
 

@@ -18,6 +18,7 @@ printf 'SinglePlay=False\r\nRecentFile=""\r\n[Option]\r\nHS=1\r\nBGA=3\r\nEffect
 printf 'SkinType=0\r\nDispInfo=False\r\nVolume=100\r\n' >>"$APP/krv.ini"
 
 section "the window: client area, place, caption"
+cd "$APP"  # the first player's working folder is not the second's
 start_player "$WORK/first.bms"
 wait_for 10 caption_has "first.bms" || fail "caption after loading: '$(caption)'"
 [ "$(caption)" = "Korvane 1.0.0 - $WORK/first.bms" ] || fail "caption '$(caption)'"
@@ -96,8 +97,9 @@ press ctrl
 kill "$XMSG" 2>/dev/null
 
 section "a second start hands its chart over and ends"
+# Started in another folder than the first, with the chart named relative to it.
 start=$(date +%s%N)
-timeout 20 "$APP/korvane" "$WORK/other chart.bms" >"$WORK/second.out" 2>&1
+(cd "$WORK" && timeout 20 "$APP/korvane" "other chart.bms" >"$WORK/second.out" 2>&1)
 rc=$?
 took=$((($(date +%s%N) - start) / 1000000))
 echo "the second start ended after $took ms"
