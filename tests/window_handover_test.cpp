@@ -178,6 +178,21 @@ TEST_F(HandOver, LinesThatAreNoTextOrNoChartChangeNothing) {
     EXPECT_EQ(modMain::PlayState, modMain::PS_LOAD);
 }
 
+// While a modal file dialog is open the frame loop stands still; a second start gives up
+// waiting for the answer after a while and ends. Its line must still be acted on afterwards.
+TEST_F(HandOver, ALineLeftByASenderThatStoppedWaitingIsStillRead) {
+    std::string chart = Chart("late.bms");
+    int fd = RawConnect();
+    std::string message = Framed(chart);
+    ASSERT_EQ(send(fd, message.data(), message.size(), MSG_NOSIGNAL), ssize_t(message.size()));
+    close(fd);
+    std::this_thread::sleep_for(milliseconds(500));  // longer than the idle limit
+    Frames(2);
+    EXPECT_EQ(modBMSLoad::BMSFileName, chart);
+    EXPECT_EQ(modMain::PlayState, modMain::PS_PLAY);
+    EXPECT_EQ(plat::InstanceConnectionCount(), 0);
+}
+
 TEST_F(HandOver, HugeSilentAndEndlessSendersNeverHoldUpAFrame) {
     // One claims 1 MiB and pushes it, one claims the limit and pushes 1 MiB, one says half a
     // message and falls silent, one says nothing at all.

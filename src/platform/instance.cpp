@@ -164,6 +164,15 @@ uint32_t LengthOf(const std::string& buffer) {
 // when it breaks the rules.
 std::optional<std::string> ReadSome(Connection& c, int64_t now, int32_t idleLimit) {
     char buf[8192];
+    auto complete = [&] {
+        return c.buffer.size() >= 4 && c.buffer.size() >= 4 + size_t(LengthOf(c.buffer));
+    };
+    auto take = [&] {
+        std::string line = c.buffer.substr(4, LengthOf(c.buffer));
+        c.buffer.clear();
+        c.awaitingAck = true;
+        return line;
+    };
     for (;;) {
         ssize_t n = recv(c.fd, buf, sizeof buf, MSG_DONTWAIT);
         if (n > 0) {
@@ -174,16 +183,15 @@ std::optional<std::string> ReadSome(Connection& c, int64_t now, int32_t idleLimi
         }
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (c.buffer.size() >= 4 && c.buffer.size() >= 4 + size_t(LengthOf(c.buffer))) {
-                std::string line = c.buffer.substr(4, LengthOf(c.buffer));
-                c.buffer.clear();
-                c.awaitingAck = true;
-                return line;
-            }
+            if (complete()) return take();
             if (now - c.since > idleLimit) break;
             return std::nullopt;
         }
-        break;  // closed by the sender before the message was complete, or an error
+        // The sender has gone. It stops waiting for the answer after a while (we may have sat
+        // in a modal dialog), but a whole line it left is still acted on; the answer then
+        // finds the connection closed, which does no harm.
+        if (n == 0 && complete()) return take();
+        break;  // closed before the message was complete, or an error
     }
     CloseConnection(c);
     return std::nullopt;
