@@ -10,7 +10,8 @@ FAILED=0
 
 cleanup() {
     local p
-    for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null; done
+    # The player's own children first (a file dialog left open by a failed step).
+    for p in "${PIDS[@]}"; do pkill -P "$p" 2>/dev/null; kill "$p" 2>/dev/null; done
     [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
     wait 2>/dev/null
     rm -rf "$WORK"
