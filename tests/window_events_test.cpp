@@ -142,8 +142,8 @@ TEST_F(WindowEvents, WheelAndDropsWhileAChartIsLoading) {
     std::string big = Path("big.bms");
     std::string text = "#PLAYER 1\r\n#TITLE Big\r\n#BPM 150\r\n";
     for (int m = 1; m <= 900; ++m)
-        for (int ch = 11; ch <= 15; ++ch) text += "#" + modMain::ZeroPad(m, 3) +
-                                                  std::to_string(ch) + ":0101010101010101\r\n";
+        for (int ch = 11; ch <= 15; ++ch)
+            text += "#" + modMain::ZeroPad(m, 3) + std::to_string(ch) + ":0101010101010101\r\n";
     shelltest::WriteText(big, text);
     modBMSLoad::BMSFileName = big;
     PlayState = PS_LOAD;

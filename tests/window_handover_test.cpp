@@ -1,16 +1,16 @@
 // The single-instance hand-over seen from the running program: lines handed over reach the
 // command-line reader through the frame loop's message pass, the sender hears back only after
 // that, and no sender, however slow, large, silent or foreign, holds up a frame.
-#include <fcntl.h>
-#include <sys/syscall.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstring>
 #include <future>
 #include <thread>
@@ -157,8 +157,12 @@ TEST_F(HandOver, LinesThatAreNoTextOrNoChartChangeNothing) {
     ASSERT_EQ(modMain::PlayState, modMain::PS_PLAY);
     std::string binary;
     for (int i = 1; i < 256; ++i) binary += static_cast<char>(i);
-    std::string lines[] = {binary, std::string("\0\0\0", 3), "\"", "\xFF\xFE\"/x\x01.bms",
-                           std::string(4000, 'a') + ".bms", "- -N -NX -N-1 -N99999999999"};
+    std::string lines[] = {binary,
+                           std::string("\0\0\0", 3),
+                           "\"",
+                           "\xFF\xFE\"/x\x01.bms",
+                           std::string(4000, 'a') + ".bms",
+                           "- -N -NX -N-1 -N99999999999"};
     for (const std::string& line : lines) {
         auto sender =
             std::async(std::launch::async, [&] { return plat::HandOverToRunningInstance(line); });

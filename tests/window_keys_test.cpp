@@ -107,7 +107,7 @@ TEST_F(WindowKeys, KeysReleasedOrPressedWhileAwayAreSeenOnReturn) {
     EXPECT_EQ(Settings.HS, 0.75f);
     dev->SetActive(false);
     dev->SetKey('1', false);
-    dev->SetKey('9', true);   // went down elsewhere, still down on return
+    dev->SetKey('9', true);  // went down elsewhere, still down on return
     dev->SetKey(plat::vk::Escape, true);
     dev->SetKey(plat::vk::Space, true);
     Frames(100);
