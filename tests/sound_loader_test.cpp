@@ -158,6 +158,32 @@ TEST_F(SoundLoaderTest, ReloadingTheSameNamesDecodesNothing) {
     for (size_t i = 0; i < names.size(); ++i) EXPECT_TRUE(Look(*slots[i]) == first[i]) << names[i];
 }
 
+TEST_F(SoundLoaderTest, ReloadingAChartKeepsItsSoundsWithoutReadingThem) {
+    fs::create_directories(dir / "song");
+    plattest::WriteBytes(dir / "song/a.wav", MonoWav(Ramp(4410)));
+    fs::copy_file(kOgg, dir / "song/b.ogg");
+    plattest::WriteBytes(dir / "song/song.bms",
+                         "#WAV01 a.wav\n#WAV02 b.wav\n#WAV03 c.wav\n#00111:010203\n");
+    auto load = [] {
+        modMain::PlayState = modMain::PS_LOAD;
+        modCount::CountMain();  // the play clock's load, sounds decoded alongside
+    };
+    modBMSLoad::BMSFileName = dir / "song/song.bms";
+    load();
+    ASSERT_EQ(modMain::PlayState, modMain::PS_PLAY);
+    EXPECT_TRUE(modMain::WavBuffer[1].isInitialized());
+    EXPECT_EQ(modMain::WavBuffer[2].Format().SamplesPerSec, 22050);
+    EXPECT_FALSE(modMain::WavBuffer[3].isInitialized());
+    EXPECT_EQ(modMain::Settings.MaxFrequency, 225);  // 44.1 kHz is the fastest sound
+
+    fs::remove(dir / "song/a.wav");
+    fs::remove(dir / "song/b.ogg");
+    load();
+    EXPECT_TRUE(modMain::WavBuffer[1].isInitialized());
+    EXPECT_TRUE(modMain::WavBuffer[2].isInitialized());
+    EXPECT_EQ(modMain::WavBuffer[1].DataBytes(), 8820u);
+}
+
 TEST_F(SoundLoaderTest, AChartOfMissingSoundsLoadsQuicklyAndEmpty) {
     modSound::BeginLoads();
     for (long id = 1; id <= 1295; ++id)
