@@ -1,6 +1,7 @@
 // The play step carries on past a failing statement: the statement is abandoned and the next one
-// runs. Attempt is that rule for one statement; the arithmetic below raises where the language
-// the design was written in would.
+// runs. Attempt is that rule for one statement. The arithmetic below raises run-time errors where
+// the program's number rules do (a division by zero, a result no Single holds) instead of
+// carrying infinities along.
 #pragma once
 
 #include <cmath>
