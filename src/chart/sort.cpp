@@ -12,7 +12,7 @@ namespace modBMSLoad {
 
 namespace {
 
-// A table with one entry per channel that occurs in Obj.
+// A table with one entry per channel that occurs in Obj. Its storage lives on from load to load.
 class ChannelTable {
 public:
     ChannelTable(const ObjRecord* a, long upper, Long fill) {
@@ -22,13 +22,16 @@ public:
             hi = std::max(hi, a[i].Channel);
         }
         lo_ = lo;
-        entries_.assign(static_cast<size_t>(hi - lo + 1), fill);
+        Storage().assign(static_cast<size_t>(hi - lo + 1), fill);
     }
-    Long& operator[](Integer channel) { return entries_[static_cast<size_t>(channel - lo_)]; }
+    Long& operator[](Integer channel) { return Storage()[static_cast<size_t>(channel - lo_)]; }
 
 private:
+    static std::vector<Long>& Storage() {
+        static std::vector<Long> entries;
+        return entries;
+    }
     Integer lo_;
-    std::vector<Long> entries_;
 };
 
 void LowerNoteCount(Integer side) {
@@ -274,7 +277,8 @@ void SamePositionPass() {
 void PairChannelLongNotes() {
     ObjRecord* a = Obj.data();
     long upper = Obj.UBound();
-    std::vector<Long> nextVisible(static_cast<size_t>(upper + 1), -1);
+    static std::vector<Long> nextVisible;
+    nextVisible.assign(static_cast<size_t>(upper + 1), -1);
     ChannelTable ahead(a, upper, -1);
     for (long i = upper; i >= 0; --i) {
         Integer c = a[i].Channel;
