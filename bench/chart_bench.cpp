@@ -1,6 +1,7 @@
 // Chart loading speed: a large realistic chart (about 100,000 objects over 999 measures, both
 // sides, long notes, tempo changes and stops) and pathological ones (a long-note lane with no
-// partners, thousands of objects at one position). Run: build/korvane-bench --benchmark_filter=Chart
+// partners, thousands of objects at one position). Run: build/korvane-bench
+// --benchmark_filter=Chart
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -93,8 +94,7 @@ std::string LongNoteLane() {
 std::string OnePosition() {
     std::string t;
     const int channels[] = {1, 1, 1, 4, 11, 12, 21, 51, 9, 3};
-    for (int i = 0; i < 10000; ++i)
-        t += Head(1, channels[i % 10]) + Base36(1 + i % 1295) + "\n";
+    for (int i = 0; i < 10000; ++i) t += Head(1, channels[i % 10]) + Base36(1 + i % 1295) + "\n";
     t += "#STOP01 10\n";
     return t;
 }
@@ -107,7 +107,7 @@ std::string OnePositionAtZero() {
 }
 
 class ChartFile {
-public:
+  public:
     explicit ChartFile(const std::string& text) {
         char pattern[] = "/tmp/korvane-bench-XXXXXX";
         int fd = mkstemp(pattern);
@@ -121,7 +121,7 @@ public:
     const std::string& Path() const { return path_; }
     size_t Size() const { return size_; }
 
-private:
+  private:
     std::string path_;
     size_t size_ = 0;
 };
@@ -160,7 +160,9 @@ void RunModel(benchmark::State& state, const std::string& text) {
     Report(state, file);
 }
 
-void BM_ChartLoad100k(benchmark::State& state) { RunModel(state, BigChart()); }
+void BM_ChartLoad100k(benchmark::State& state) {
+    RunModel(state, BigChart());
+}
 
 // The same chart through LoadBMS, as the play clock calls it (title picture and caption too).
 void BM_ChartLoadBMS100k(benchmark::State& state) {
@@ -188,15 +190,29 @@ void BM_ChartSortAndTime100k(benchmark::State& state) {
     Report(state, file);
 }
 
-void BM_ChartLongNotePile(benchmark::State& state) { RunModel(state, LongNotePile()); }
-void BM_ChartLongNoteLane(benchmark::State& state) { RunModel(state, LongNoteLane()); }
-void BM_ChartOnePosition(benchmark::State& state) { RunModel(state, OnePosition()); }
-void BM_ChartOnePositionAtZero(benchmark::State& state) { RunModel(state, OnePositionAtZero()); }
+void BM_ChartLongNotePile(benchmark::State& state) {
+    RunModel(state, LongNotePile());
+}
+void BM_ChartLongNoteLane(benchmark::State& state) {
+    RunModel(state, LongNoteLane());
+}
+void BM_ChartOnePosition(benchmark::State& state) {
+    RunModel(state, OnePosition());
+}
+void BM_ChartOnePositionAtZero(benchmark::State& state) {
+    RunModel(state, OnePositionAtZero());
+}
 
 }  // namespace
 
-BENCHMARK(BM_ChartLoad100k)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
-BENCHMARK(BM_ChartLoadBMS100k)->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
+BENCHMARK(BM_ChartLoad100k)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_ChartLoadBMS100k)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true);
 BENCHMARK(BM_ChartSortAndTime100k)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ChartLongNotePile)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_ChartLongNoteLane)->Unit(benchmark::kMillisecond)->Iterations(5);

@@ -19,7 +19,7 @@ namespace {
 
 // The headless device without the standard-error copy of every error report.
 class QuietDevice : public plat::HeadlessDevice {
-public:
+  public:
     void ShowMessageBox(const std::string&, const std::string&) override {}
 };
 

@@ -9,7 +9,7 @@ namespace {
 using namespace charttest;
 
 class ChartBadInput : public ChartTest {
-protected:
+  protected:
     // Loads and reports whether a run-time error ended it (false: the load finished).
     bool LoadEndsInReport(const std::string& text) {
         try {
@@ -24,14 +24,44 @@ protected:
 
 TEST_F(ChartBadInput, OddLinesAreIgnoredAndTheRestLoads) {
     const char* lines[] = {
-        "#",          "# x",         "##",          "#:",          "# ",
-        "#00111",     "#00111:",     "#0011:01",    "#-0111:01",   "#1e311:01",
-        "#00102:",    "#00102:x",    "#00102:-0.5", "#WAV",        "#WAV!! a.wav",
-        "#BMP-1 b",   "#BGA",        "#BGA01",      "#BPM",        "#BPM01",
-        "#BPM01 x",   "#STOP01",     "#STOP01 ten", "#STOPZZ 1.5", "#RANDOM",
-        "#RANDOM x",  "#IF",         "#IF x",       "#ENDIF 3",    "#ENDIF",
-        "#LNOBJ",     "#LNOBJ !!",   "#PATH_WAV",   "#TITLE",      "#PLAYER x",
-        "#00101:\x01\x02\x7F\x7F",   "#\xE3\x81\x82", "#0011\xE3\x81\x82:01",
+        "#",
+        "# x",
+        "##",
+        "#:",
+        "# ",
+        "#00111",
+        "#00111:",
+        "#0011:01",
+        "#-0111:01",
+        "#1e311:01",
+        "#00102:",
+        "#00102:x",
+        "#00102:-0.5",
+        "#WAV",
+        "#WAV!! a.wav",
+        "#BMP-1 b",
+        "#BGA",
+        "#BGA01",
+        "#BPM",
+        "#BPM01",
+        "#BPM01 x",
+        "#STOP01",
+        "#STOP01 ten",
+        "#STOPZZ 1.5",
+        "#RANDOM",
+        "#RANDOM x",
+        "#IF",
+        "#IF x",
+        "#ENDIF 3",
+        "#ENDIF",
+        "#LNOBJ",
+        "#LNOBJ !!",
+        "#PATH_WAV",
+        "#TITLE",
+        "#PLAYER x",
+        "#00101:\x01\x02\x7F\x7F",
+        "#\xE3\x81\x82",
+        "#0011\xE3\x81\x82:01",
     };
     std::string text;
     for (const char* l : lines) text += std::string(l) + "\n";
@@ -59,8 +89,8 @@ TEST_F(ChartBadInput, NulBytesAreOrdinaryCharacters) {
 TEST_F(ChartBadInput, MegabyteLinesLoad) {
     std::string longData(1 << 20, '0');
     longData.replace(longData.size() - 2, 2, "01");
-    std::string text = "#TITLE " + std::string(1 << 20, 'x') + "\r\n" +
-                       "#00111:" + longData + "\r\n" + "#" + std::string(1 << 20, 'Z') + "\r\n" +
+    std::string text = "#TITLE " + std::string(1 << 20, 'x') + "\r\n" + "#00111:" + longData +
+                       "\r\n" + "#" + std::string(1 << 20, 'Z') + "\r\n" +
                        std::string(1 << 20, ' ') + "#00112:01" + std::string(1 << 20, ' ') + "\r\n";
     ASSERT_FALSE(LoadEndsInReport(text));
     EXPECT_EQ(Title.size(), 1u << 20);
@@ -72,7 +102,9 @@ TEST_F(ChartBadInput, MegabyteLinesLoad) {
 TEST_F(ChartBadInput, InvalidShiftJisEverywhere) {
     std::string text;
     for (int b = 0x80; b <= 0xFF; ++b) text += std::string("#TITLE ") + char(b) + "\n";
-    text += "#00111:\x82\xA0\x81\n#0\x81\x40" "11:01\n#00112:01\n";
+    text +=
+        "#00111:\x82\xA0\x81\n#0\x81\x40"
+        "11:01\n#00112:01\n";
     ASSERT_FALSE(LoadEndsInReport(text));
     EXPECT_EQ(ObjCount, 1);
 }
@@ -121,7 +153,8 @@ TEST_F(ChartBadInput, FiftyMegabyteFileLoads) {
     }
     auto start = std::chrono::steady_clock::now();
     ASSERT_FALSE(LoadEndsInReport(text));
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_GT(ObjCount, 1000);
     EXPECT_EQ(MaxMeasure, 999);
     EXPECT_LT(seconds, 20.0);

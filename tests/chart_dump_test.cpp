@@ -29,7 +29,8 @@ std::string FirstDifference(const std::string& expected, const std::string& actu
     std::istringstream a(expected), b(actual);
     std::string la, lb;
     for (int n = 1;; ++n) {
-        bool ha = static_cast<bool>(std::getline(a, la)), hb = static_cast<bool>(std::getline(b, lb));
+        bool ha = static_cast<bool>(std::getline(a, la)),
+             hb = static_cast<bool>(std::getline(b, lb));
         if (!ha && !hb) return "";
         if (la != lb || ha != hb)
             return "line " + std::to_string(n) + ":\n  expected: " + (ha ? la : "(end)") +
@@ -43,11 +44,11 @@ struct RenderRun {
 };
 
 class RenderDump : public ChartTest {
-protected:
+  protected:
     RenderRun Render(const std::string& args) {
         std::string out = Path("out.txt"), err = Path("err.txt");
-        std::string cmd = std::string(KORVANE_BINARY_DIR) + "/korvane-render " + args + " >" +
-                          out + " 2>" + err;
+        std::string cmd =
+            std::string(KORVANE_BINARY_DIR) + "/korvane-render " + args + " >" + out + " 2>" + err;
         int status = std::system(cmd.c_str());
         RenderRun r;
         r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -125,10 +126,11 @@ bool Parse(std::vector<std::string> args, render::Options& o, std::string& error
 TEST(RenderArgs, ReadsEveryOption) {
     render::Options o;
     std::string error;
-    ASSERT_TRUE(Parse({"--seed", "42", "song.bms", "--dump", "--measure", "12", "--fps", "120",
-                       "--set", "HS=2.5", "--set", "BGA=0", "--wav", "out.wav", "--stats",
-                       "--png", "a.png", "--at", "1000", "--png", "b.png", "--at", "0"},
-                      o, error))
+    ASSERT_TRUE(
+        Parse({"--seed", "42",     "song.bms", "--dump", "--measure", "12",      "--fps",   "120",
+               "--set",  "HS=2.5", "--set",    "BGA=0",  "--wav",     "out.wav", "--stats", "--png",
+               "a.png",  "--at",   "1000",     "--png",  "b.png",     "--at",    "0"},
+              o, error))
         << error;
     EXPECT_EQ(o.chart, "song.bms");
     EXPECT_TRUE(o.dump);

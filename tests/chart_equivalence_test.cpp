@@ -46,7 +46,7 @@ void RefSamePositionPass() {
                     SwapObj(a, b);
                 }
             } else if (!(b.Channel == 9 || (a.Channel != 3 && a.Channel != 8 && a.Channel != 9 &&
-                                             a.Channel <= b.Channel))) {
+                                            a.Channel <= b.Channel))) {
                 SwapObj(a, b);
             }
         }
@@ -137,8 +137,8 @@ void ExpectSame(const Snapshot& a, const Snapshot& b, int seed) {
 // records gather), zero-length measures and negative channels (bar lines at one position).
 std::string GeneratedChart(std::mt19937& rng) {
     auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
-    const int channels[] = {1,  3,  4,  8,  9,  11, 12, 13, 16, 18, 19, 21, 22, 26, 29, 30,
-                            50, 51, 52, 53, 56, 58, 61, 62, 69, 70, 17, 10, 31};
+    const int channels[] = {1,  3,  4,  8,  9,  11, 12, 13, 16, 18, 19, 21, 22, 26, 29,
+                            30, 50, 51, 52, 53, 56, 58, 61, 62, 69, 70, 17, 10, 31};
     const char* ids[] = {"01", "02", "03", "ZZ", "0Z", "10"};
     std::string text = "#BPM01 150\n#BPM02 -40\n#STOP01 48\n#STOP03 7\n";
     if (pick(2)) text += "#LNOBJ ZZ\n";
@@ -202,8 +202,10 @@ TEST_F(ChartEquivalence, GeneratedChartsPairAndTimeIdentically) {
         if (ObjCount == 0) continue;
         Snapshot fast = Take();
         for (const auto& o : fast.obj) {
-            if (o.Kind == KIND_LN_END && o.Value == LnObj) ++stats[0];
-            else if (o.Kind == KIND_LN_END) ++stats[1];
+            if (o.Kind == KIND_LN_END && o.Value == LnObj)
+                ++stats[0];
+            else if (o.Kind == KIND_LN_END)
+                ++stats[1];
             if (o.Channel == 0 && o.Kind == 0) ++stats[2];
             if (o.Channel < 0 && o.Pos.raw == 0) ++stats[3];
         }

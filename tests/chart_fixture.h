@@ -26,7 +26,9 @@ namespace charttest {
 namespace fs = std::filesystem;
 using namespace modBMSLoad;
 
-inline std::string C4(vb::Currency c) { return vb::FormatCurrency4(c); }
+inline std::string C4(vb::Currency c) {
+    return vb::FormatCurrency4(c);
+}
 
 inline void WriteFile(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
@@ -48,12 +50,12 @@ inline std::string FindSharedChart(const std::string& name) {
     return "";
 }
 
-#define REQUIRE_SHARED_CHART(var, name)                                                 \
-    std::string var = charttest::FindSharedChart(name);                                 \
+#define REQUIRE_SHARED_CHART(var, name)                 \
+    std::string var = charttest::FindSharedChart(name); \
     if (var.empty()) GTEST_SKIP() << "../shared/testdata with " << name << " is absent"
 
 class ChartTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dev = &plat::InstallHeadless();
         dev->OpenVideo(modMain::kScreenWidth, modMain::kScreenHeight);

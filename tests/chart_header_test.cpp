@@ -19,15 +19,15 @@ std::string Bmp(int w, int h) {
 std::string Wav() {
     auto u32 = [](uint32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); };
     auto u16 = [](uint16_t v) { return std::string(reinterpret_cast<const char*>(&v), 2); };
-    return "RIFF" + u32(36 + 8) + "WAVEfmt " + u32(16) + u16(1) + u16(1) + u32(44100) +
-           u32(88200) + u16(2) + u16(16) + "data" + u32(8) + std::string(8, '\0');
+    return "RIFF" + u32(36 + 8) + "WAVEfmt " + u32(16) + u16(1) + u16(1) + u32(44100) + u32(88200) +
+           u16(2) + u16(16) + "data" + u32(8) + std::string(8, '\0');
 }
 
 class ChartHeader : public ChartTest {};
 
 TEST_F(ChartHeader, NumericFieldsReadTheLeadingNumberAndRound) {
-    Read({"#PLAYER 3", "#PLAYLEVEL 2.5", "#RANK 3.5x", "#TOTAL 350.25", "#VOLWAV 50",
-          "#LNOBJ zz", "#GENLE Rock"});
+    Read({"#PLAYER 3", "#PLAYLEVEL 2.5", "#RANK 3.5x", "#TOTAL 350.25", "#VOLWAV 50", "#LNOBJ zz",
+          "#GENLE Rock"});
     EXPECT_EQ(Player, 3);
     EXPECT_EQ(PlayLevel, 2);  // halves to even
     EXPECT_EQ(Rank, 4);
@@ -92,8 +92,9 @@ TEST_F(ChartHeader, BgaPlacementHasSevenSpaceSeparatedParts) {
 TEST_F(ChartHeader, SoundsAndImagesLoadIntoTheirSlots) {
     WriteFile(Path("s.wav"), Wav());
     WriteFile(Path("p.bmp"), Bmp(4, 4));
-    Load("#WAV00 s.wav\n#WAV01 s.wav\n#BMP00 p.bmp\n#BMP01 p.bmp\n#WAVA1 missing.wav\n"
-         "#00101:01\n");
+    Load(
+        "#WAV00 s.wav\n#WAV01 s.wav\n#BMP00 p.bmp\n#BMP01 p.bmp\n#WAVA1 missing.wav\n"
+        "#00101:01\n");
     EXPECT_FALSE(modMain::WavBuffer[0].isInitialized());
     EXPECT_TRUE(modMain::WavBuffer[1].isInitialized());
     EXPECT_TRUE(modMain::BmpSurface[0].isInitialized());
@@ -114,7 +115,8 @@ TEST_F(ChartHeader, PathWavIsAPrefixForLaterLinesOnly) {
     WriteFile(Path("snd/pre_a.wav"), Wav());
     WriteFile(Path("b.wav"), Wav());
     // Without a trailing separator the prefix joins the file name directly.
-    Load("#WAV01 b.wav\n#PATH_WAV " + Path("snd/pre_") + "\n#WAV02 a.wav\n#WAV03 b.wav\n"
+    Load("#WAV01 b.wav\n#PATH_WAV " + Path("snd/pre_") +
+         "\n#WAV02 a.wav\n#WAV03 b.wav\n"
          "#00101:010203\n");
     EXPECT_EQ(PathWav, Path("snd/pre_"));
     EXPECT_TRUE(modMain::WavBuffer[1].isInitialized());
@@ -131,7 +133,9 @@ TEST_F(ChartHeader, WindowsStyleNamesFindTheirFiles) {
 
 TEST_F(ChartHeader, LinesWithoutAUsableIdAreIgnored) {
     Read({"#", "# x", "#A", "#WAV", "#BPM!! 200", "#STOP-1 10", "#BGA-- 01 1 1 1 1 1 1",
-          "#WAV1 a.wav", "#BPM001 90", "#SUBTITLE x", "#STAGEFILE x.png", "#BPM\xE3\x81\x82" "1 5"});
+          "#WAV1 a.wav", "#BPM001 90", "#SUBTITLE x", "#STAGEFILE x.png",
+          "#BPM\xE3\x81\x82"
+          "1 5"});
     for (Long id = 0; id <= 1295; ++id) {
         EXPECT_EQ(BpmTable[id], 0.0f) << id;
         EXPECT_EQ(StopTable[id], 0) << id;

@@ -34,8 +34,10 @@ TEST(ChartIds, OtherCharactersGiveTheirCodeModulo36) {
 }
 
 TEST(ChartIds, NonAsciiCharactersMakeTwoCharacterIdsNegative) {
-    EXPECT_LT(DecodeId("\xE3\x81\x82" "1"), 0);  // "あ1"
-    EXPECT_LT(DecodeId("Z\xE3\x81\x82"), 0);      // "Zあ"
+    EXPECT_LT(DecodeId("\xE3\x81\x82"
+                       "1"),
+              0);                                        // "あ1"
+    EXPECT_LT(DecodeId("Z\xE3\x81\x82"), 0);             // "Zあ"
     EXPECT_LT(DecodeId("\xEF\xBD\x9A\xEF\xBD\x9A"), 0);  // full-width "ｚｚ"
 }
 

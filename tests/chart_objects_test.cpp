@@ -95,7 +95,7 @@ TEST_F(ChartObjects, DataStringsAreTakenPairByPairAsWritten) {
     ASSERT_EQ(ObjCount, 3);
     EXPECT_EQ(Obj[0].Value, 10);  // lower case decodes like upper case
     EXPECT_EQ(Obj[1].Value, 11);
-    EXPECT_EQ(Obj[0].Link, 2);    // the odd last character is ignored
+    EXPECT_EQ(Obj[0].Link, 2);  // the odd last character is ignored
     EXPECT_EQ(Obj[2].Value, 1295);
     EXPECT_EQ(C4(Obj[2].Pos), "3.0000");  // " 1" and "-1" spoil their slots
     EXPECT_EQ(Obj[2].Link, 4);

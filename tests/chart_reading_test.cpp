@@ -125,7 +125,9 @@ TEST_F(ChartReading, Utf8ChartIsKept) {
 }
 
 TEST_F(ChartReading, InvalidShiftJisBecomesReplacementCharacters) {
-    Load("#TITLE a\x81\x20" "b\xFF\n#00111:01\n");
+    Load(
+        "#TITLE a\x81\x20"
+        "b\xFF\n#00111:01\n");
     EXPECT_EQ(ObjCount, 1);
     EXPECT_NE(Title.find("\xEF\xBF\xBD"), std::string::npos);
     EXPECT_EQ(Title.substr(0, 1), "a");
@@ -212,7 +214,7 @@ TEST_F(ChartReading, ANewRequestDuringReadingAbandonsTheLoad) {
 // Counts the message passes (each polls the queue once when it is empty) and can move its clock
 // by a millisecond at every reading.
 class CountingDevice : public plat::HeadlessDevice {
-public:
+  public:
     int32_t Now() override { return ticking ? clock++ : clock; }
     bool PollEvent(plat::Event& e) override {
         ++polls;

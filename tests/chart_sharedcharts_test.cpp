@@ -7,7 +7,7 @@ namespace {
 using namespace charttest;
 
 class SharedCharts : public ChartTest {
-protected:
+  protected:
     std::vector<std::string> MeasureTimes() const {
         std::vector<std::string> t;
         for (int m = 0; m <= MaxMeasure + 1; ++m) t.push_back(C4(MeasureInfo[m].Time));
@@ -87,8 +87,7 @@ TEST_F(SharedCharts, SevenKeyAndDoubleLayouts) {
     LoadFile(fourteen);
     EXPECT_EQ(NoteCount[1], 8);
     EXPECT_EQ(NoteCount[2], 8);
-    for (int lane : {21, 22, 23, 24, 25, 26, 27, 28})
-        EXPECT_EQ(OnChannel(lane).size(), 1u) << lane;
+    for (int lane : {21, 22, 23, 24, 25, 26, 27, 28}) EXPECT_EQ(OnChannel(lane).size(), 1u) << lane;
 }
 
 TEST_F(SharedCharts, OddLengthDataLosesItsLastCharacter) {

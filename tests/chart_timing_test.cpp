@@ -32,8 +32,8 @@ TEST_F(ChartTiming, ShortMeasureMovesEveryLaterMeasure) {
 TEST_F(ChartTiming, StopDelaysEverythingAfterIt) {
     Load("#BPM 120\n#STOP01 192\n#00109:01\n#00211:01\n");
     ObjRecord stop = OnChannel(CH_STOP).at(0);
-    EXPECT_EQ(stop.Value, 192);                  // the stop length in ticks now
-    EXPECT_EQ(C4(stop.Time), "2000.0001");       // the stop itself keeps its time
+    EXPECT_EQ(stop.Value, 192);                         // the stop length in ticks now
+    EXPECT_EQ(C4(stop.Time), "2000.0001");              // the stop itself keeps its time
     EXPECT_EQ(C4(OnChannel(11)[0].Time), "6000.0003");  // 4000.0002 + 2000.0001
     EXPECT_EQ(C4(MeasureInfo[2].Time), "6000.0003");
 }
@@ -92,8 +92,9 @@ TEST_F(ChartTiming, RecordsAreOrderedByPosition) {
 // this one was worked out by hand from both procedures. Tempo changes (3, 8) give way to every
 // other channel met later in the scan, so where they end up depends on that order.
 TEST_F(ChartTiming, OnePositionOrdersBarLineFirstStopLast) {
-    Load("#STOP01 24\n#00109:01\n#00103:78\n#00116:01\n#00101:01\n#00111:01\n#00104:01\n"
-         "#00117:01\n");
+    Load(
+        "#STOP01 24\n#00109:01\n#00103:78\n#00116:01\n#00101:01\n#00111:01\n#00104:01\n"
+        "#00117:01\n");
     long k = IndexOfBarLine(1);
     std::vector<int> channels;
     for (long i = k; i <= Obj.UBound() && Obj[i].Pos == Obj[k].Pos; ++i)

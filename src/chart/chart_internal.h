@@ -25,7 +25,9 @@ inline void Guard(const char* procName, F&& body) {
 
 // ---- text by characters (code points of UTF-8)
 
-inline bool IsContinuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+inline bool IsContinuation(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
 
 inline bool IsAscii(std::string_view s) {
     for (char c : s)

@@ -31,9 +31,15 @@ void Header(std::string& out, const char* name, const std::string& value) {
     out += '\n';
 }
 
-std::string Num(int64_t v) { return std::to_string(v); }
-std::string Cur(vb::Currency c) { return vb::FormatCurrency4(c); }
-std::string Sng(vb::Single s) { return vb::RoundTrip(s); }
+std::string Num(int64_t v) {
+    return std::to_string(v);
+}
+std::string Cur(vb::Currency c) {
+    return vb::FormatCurrency4(c);
+}
+std::string Sng(vb::Single s) {
+    return vb::RoundTrip(s);
+}
 
 void DumpHeader(std::string& out) {
     Header(out, "Title", Title);
@@ -47,7 +53,8 @@ void DumpHeader(std::string& out) {
     Header(out, "Total", Sng(Total));
     Header(out, "VolWav", Sng(VolWav));
     Header(out, "LnObj", Num(LnObj));
-    Header(out, "NoteCount", Num(NoteCount[0]) + "\t" + Num(NoteCount[1]) + "\t" + Num(NoteCount[2]));
+    Header(out, "NoteCount",
+           Num(NoteCount[0]) + "\t" + Num(NoteCount[1]) + "\t" + Num(NoteCount[2]));
     Header(out, "MaxMeasure", Num(MaxMeasure));
     Header(out, "TotalTime", Cur(TotalTime));
     Header(out, "RandomText", RandomText);

@@ -10,7 +10,9 @@ namespace modBMSLoad {
 
 namespace {
 
-bool IdInRange(Long id) { return id >= 0 && id <= 1295; }
+bool IdInRange(Long id) {
+    return id >= 0 && id <= 1295;
+}
 
 // Split at every single space, cut or padded to seven parts.
 std::array<std::string_view, 7> SevenParts(std::string_view s) {

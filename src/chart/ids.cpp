@@ -44,11 +44,15 @@ Long DecodeId(std::string_view text) {
 Integer MapChannel(Integer channel) {
     if (channel <= 10) return channel;
     switch (channel % 10) {
-        case 6: return vb::CInt(channel + 2.0);
-        case 7: return 0;
+        case 6:
+            return vb::CInt(channel + 2.0);
+        case 7:
+            return 0;
         case 8:
-        case 9: return static_cast<Integer>(channel - 2);
-        default: return channel;
+        case 9:
+            return static_cast<Integer>(channel - 2);
+        default:
+            return channel;
     }
 }
 

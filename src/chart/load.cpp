@@ -17,7 +17,9 @@ namespace {
 
 using modMain::PlayState;
 
-void SetCaption(const std::string& text) { plat::Dev().SetCaption(text); }
+void SetCaption(const std::string& text) {
+    plat::Dev().SetCaption(text);
+}
 
 std::string_view TrimSpaces(std::string_view s) {
     size_t b = 0, e = s.size();
@@ -41,7 +43,7 @@ void HandlePhysicalLine(std::string_view line) {
 // Lets window events through, but not more than once a millisecond: the pass costs more than a
 // line, and a chart has tens of thousands of lines.
 class MessagePump {
-public:
+  public:
     void Pass() {
         int32_t now = plat::Now();
         if (passed_ && vb::ClockDiff(now, last_) < 1) return;
@@ -50,7 +52,7 @@ public:
         modMain::MessagePass();
     }
 
-private:
+  private:
     bool passed_ = false;
     int32_t last_ = 0;
 };
@@ -64,11 +66,12 @@ bool ReadLines(const std::string& text) {
         pump.Pass();
         if (PlayState == modMain::PS_LOAD) return false;
         ShowLoadProgress();
-        const char* cr = static_cast<const char*>(std::memchr(p, '\r', static_cast<size_t>(end - p)));
+        const char* cr =
+            static_cast<const char*>(std::memchr(p, '\r', static_cast<size_t>(end - p)));
         const char* lineEnd = cr ? cr : end;
         HandlePhysicalLine(std::string_view(p, static_cast<size_t>(lineEnd - p)));
         p = lineEnd;
-        if (p < end) ++p;                    // the CR
+        if (p < end) ++p;                      // the CR
         if (cr && p < end && *p == '\n') ++p;  // and its LF
     }
     return true;

@@ -9,7 +9,9 @@ namespace modBMSLoad {
 
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // The number of a few characters of the command; plain digits (nearly every line) are read
 // directly.

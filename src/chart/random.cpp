@@ -14,7 +14,9 @@ int64_t fixedSeed = -1;
 uint32_t state = 0x50000;
 }  // namespace
 
-void SetRandomSeed(int64_t seed) { fixedSeed = seed; }
+void SetRandomSeed(int64_t seed) {
+    fixedSeed = seed;
+}
 
 void ResetRandom() {
     fixedSeed = -1;

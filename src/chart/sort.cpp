@@ -14,7 +14,7 @@ namespace {
 
 // A table with one entry per channel that occurs in Obj. Its storage lives on from load to load.
 class ChannelTable {
-public:
+  public:
     ChannelTable(const ObjRecord* a, long upper, Long fill) {
         Integer lo = 0, hi = 0;
         for (long i = 0; i <= upper; ++i) {
@@ -26,7 +26,7 @@ public:
     }
     Long& operator[](Integer channel) { return Storage()[static_cast<size_t>(channel - lo_)]; }
 
-private:
+  private:
     static std::vector<Long>& Storage() {
         static std::vector<Long> entries;
         return entries;
@@ -60,7 +60,9 @@ struct KeyTraits<uint64_t> {
 struct WideKey {
     int64_t pos;
     int64_t index;
-    bool operator<(const WideKey& o) const { return pos < o.pos || (pos == o.pos && index < o.index); }
+    bool operator<(const WideKey& o) const {
+        return pos < o.pos || (pos == o.pos && index < o.index);
+    }
     bool operator>(const WideKey& o) const { return o < *this; }
 };
 
@@ -90,7 +92,8 @@ void SortKeys(Key* key, long lo, long hi, std::vector<std::pair<long, long>>& pe
         // The larger half waits below the smaller one, so the stack stays short.
         std::pair<long, long> left{l, i - 1}, right{j + 1, h};
         bool leftLarger = (i - 1 - l) > (h - j - 1);
-        std::pair<long, long> larger = leftLarger ? left : right, smaller = leftLarger ? right : left;
+        std::pair<long, long> larger = leftLarger ? left : right,
+                              smaller = leftLarger ? right : left;
         if (larger.first < larger.second) pending.push_back(larger);
         if (smaller.first < smaller.second) pending.push_back(smaller);
     }
@@ -121,9 +124,13 @@ void SortedOrder(const ObjRecord* a, long lo, long hi, std::vector<Key>& keys, I
 
 }  // namespace
 
-void ClearObj(ObjRecord& record) { record = ObjRecord{}; }
+void ClearObj(ObjRecord& record) {
+    record = ObjRecord{};
+}
 
-void SwapObj(ObjRecord& a, ObjRecord& b) { std::swap(a, b); }
+void SwapObj(ObjRecord& a, ObjRecord& b) {
+    std::swap(a, b);
+}
 
 void QuickSortObj(Long lo, Long hi) {
     if (lo < 0 || hi > Obj.UBound()) vb::SubscriptOutOfRange();
@@ -132,13 +139,15 @@ void QuickSortObj(Long lo, Long hi) {
     size_t n = static_cast<size_t>(hi - lo + 1);
     ObjRecord* a = Obj.data();
     bool narrow = true;
-    for (Long i = lo; i <= hi; ++i) narrow = narrow && a[i].Pos.raw >= 0 && a[i].Pos.raw <= UINT32_MAX;
+    for (Long i = lo; i <= hi; ++i)
+        narrow = narrow && a[i].Pos.raw >= 0 && a[i].Pos.raw <= UINT32_MAX;
     if (narrow) {
         b.keys.resize(n);
         for (Long i = lo; i <= hi; ++i)
             b.keys[static_cast<size_t>(i - lo)] =
                 static_cast<uint64_t>(a[i].Pos.raw) << 32 | static_cast<uint32_t>(i);
-        SortedOrder(a, lo, hi, b.keys, [](uint64_t k) { return static_cast<long>(k & 0xFFFFFFFF); });
+        SortedOrder(a, lo, hi, b.keys,
+                    [](uint64_t k) { return static_cast<long>(k & 0xFFFFFFFF); });
     } else {
         b.wide.resize(n);
         for (Long i = lo; i <= hi; ++i) b.wide[static_cast<size_t>(i - lo)] = {a[i].Pos.raw, i};
@@ -210,7 +219,9 @@ void MeetAtSamePosition(ObjRecord& A, ObjRecord& B) {
     if (!stays) SwapObj(A, B);
 }
 
-bool IsCleared(const ObjRecord& o) { return o.Channel == 0 && o.Kind == 0; }
+bool IsCleared(const ObjRecord& o) {
+    return o.Channel == 0 && o.Kind == 0;
+}
 
 // Records at position 0 come first after the sort, and a cleared record keeps position 0, so at
 // position 0 (unlike anywhere else) a scan goes on past cleared records; a pile of cleared
@@ -220,7 +231,7 @@ bool IsCleared(const ObjRecord& o) { return o.Channel == 0 && o.Kind == 0; }
 // ever leave their slots (moved to the settled slot or cleared), so one sorted list of their
 // indices, pruned as they leave, serves all scans.
 class ZeroPositionScan {
-public:
+  public:
     ZeroPositionScan(ObjRecord* a, long end) : a_(a), end_(end) {
         for (long k = 0; k < end; ++k)
             if (a[k].Channel < 0) negatives_.insert(negatives_.end(), k);
@@ -238,7 +249,7 @@ public:
         }
     }
 
-private:
+  private:
     long NextNegative(long from) {
         auto it = negatives_.lower_bound(from);
         while (it != negatives_.end() && a_[*it].Channel >= 0) it = negatives_.erase(it);

@@ -43,13 +43,18 @@ void PlayTimeCount() {
                 case CH_BARLINE:
                     if (o.Measure <= 999) MeasureInfo[o.Measure].Time = time;
                     break;
-                case CH_BPM: msPerTick = MsPerTick(o.Value); break;
-                case CH_BPM_TABLE: msPerTick = MsPerTick(BpmTable[o.Value]); break;
+                case CH_BPM:
+                    msPerTick = MsPerTick(o.Value);
+                    break;
+                case CH_BPM_TABLE:
+                    msPerTick = MsPerTick(BpmTable[o.Value]);
+                    break;
                 case CH_STOP:
                     time += Currency::FromDouble(static_cast<double>(o.Value) *
                                                  static_cast<double>(msPerTick));
                     break;
-                default: break;
+                default:
+                    break;
             }
             if (msPerTick < 0) break;
         }

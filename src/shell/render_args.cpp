@@ -21,7 +21,7 @@ bool ParseInt(std::string_view text, int64_t lo, int64_t hi, int64_t& out) {
 }
 
 class ArgReader {
-public:
+  public:
     ArgReader(int argc, char** argv) : argc_(argc), argv_(argv) {}
     bool More() const { return next_ < argc_; }
     std::string_view Take() { return argv_[next_++]; }
@@ -35,7 +35,7 @@ public:
         return true;
     }
 
-private:
+  private:
     int argc_;
     char** argv_;
     int next_ = 1;
