@@ -129,7 +129,7 @@ TEST(RenderArgs, ReadsEveryOption) {
     ASSERT_TRUE(
         Parse({"--seed", "42",     "song.bms", "--dump", "--measure", "12",      "--fps",   "120",
                "--set",  "HS=2.5", "--set",    "BGA=0",  "--wav",     "out.wav", "--stats", "--png",
-               "a.png",  "--at",   "1000",     "--png",  "b.png",     "--at",    "0"},
+               "a.png",  "--at",   "1000",     "--png",  "b.png",     "--at",    "-1"},
               o, error))
         << error;
     EXPECT_EQ(o.chart, "song.bms");
@@ -144,7 +144,7 @@ TEST(RenderArgs, ReadsEveryOption) {
     EXPECT_TRUE(o.stats);
     ASSERT_EQ(o.pngs.size(), 2u);
     EXPECT_EQ(o.pngs[0], (std::pair<std::string, int64_t>{"a.png", 1000}));
-    EXPECT_EQ(o.pngs[1], (std::pair<std::string, int64_t>{"b.png", 0}));
+    EXPECT_EQ(o.pngs[1], (std::pair<std::string, int64_t>{"b.png", -1}));  // the idle frame
 }
 
 TEST(RenderArgs, DefaultsWithTheChartAlone) {
@@ -172,6 +172,7 @@ TEST(RenderArgs, RejectsMalformedLines) {
         {"a.bms", "--set", "=1"},
         {"a.bms", "--set", "HS"},
         {"a.bms", "--at", "5"},
+        {"a.bms", "--png", "x.png", "--at", "-2"},
         {"a.bms", "--png", "x.png"},
         {"a.bms", "--png", "x.png", "--at", "1", "--at", "2"},
         {"a.bms", "--frobnicate"},
