@@ -33,6 +33,14 @@ TEST(ChartIds, OtherCharactersGiveTheirCodeModulo36) {
     EXPECT_EQ(DecodeId("{{"), 3 * 36 + 3);
 }
 
+TEST(ChartIds, HalfWidthKatakanaUseTheirCp932Byte) {
+    EXPECT_EQ(DigitValue(U'\uFF71'), (0xB1 - 48) % 36);  // "ｱ" is 0xB1
+    EXPECT_EQ(DigitValue(U'\uFF61'), (0xA1 - 48) % 36);
+    EXPECT_EQ(DecodeId("\xEF\xBD\xB1"
+                       "1"),
+              21 * 36 + 1);  // "ｱ1"
+}
+
 TEST(ChartIds, NonAsciiCharactersMakeTwoCharacterIdsNegative) {
     EXPECT_LT(DecodeId("\xE3\x81\x82"
                        "1"),

@@ -17,10 +17,16 @@ char32_t NextChar(std::string_view s, size_t& i) {
 }
 
 Long DigitValue(char32_t c) {
-    if (c >= 0x80) return kNonAsciiDigit;
-    if (c >= 'a' && c <= 'z') c -= 'a' - 'A';
-    Long code = static_cast<Long>(c);
-    if (code >= 'A' && code <= 'Z') return code - 55;
+    Long code;
+    if (c >= 0xFF61 && c <= 0xFF9F) {
+        code = static_cast<Long>(c - 0xFF61 + 0xA1);  // half-width katakana: one CP932 byte
+    } else if (c >= 0x80) {
+        return kNonAsciiDigit;
+    } else {
+        if (c >= 'a' && c <= 'z') c -= 'a' - 'A';
+        code = static_cast<Long>(c);
+        if (code >= 'A' && code <= 'Z') return code - 55;
+    }
     return (code - 48) % 36;  // C++'s % keeps the dividend's sign, as the runtime's Mod does
 }
 

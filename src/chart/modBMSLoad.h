@@ -83,8 +83,9 @@ extern Long ObjCount;
 
 // Base-36 value of an id text of any length (overflow of a Long is error 6).
 Long DecodeId(std::string_view text);
-// A character outside ASCII has no single-byte code here; it gets kNonAsciiDigit, which makes
-// every two-character id holding it negative, i.e. invalid.
+// A character's code is its CP932 code. Half-width katakana (one CP932 byte each) are mapped
+// exactly; other characters outside ASCII get kNonAsciiDigit instead of their double-byte code,
+// which makes every two-character id holding one negative, i.e. invalid.
 constexpr Long kNonAsciiDigit = -1296;
 Long DigitValue(char32_t c);
 
