@@ -1,7 +1,9 @@
 // Reading a chart file: line ends, trimming, commands and arguments, random blocks, encodings,
 // the caption, the playback-speed limit and a load cut short by a new request.
+#include <cstdio>
 #include <cstring>
 #include <memory>
+#include <set>
 
 #include "chart_fixture.h"
 
@@ -80,22 +82,27 @@ TEST_F(ChartReading, RandomBlockTakesExactlyOneBranch) {
     EXPECT_GT(second, 5);
 }
 
-TEST_F(ChartReading, RandomDrawsFollowTheGeneratorAndAccumulate) {
-    SetRandomSeed(7);
-    Load("#RANDOM 0\n#RANDOM 100\n#rondam 6\n#00111:01\n");
-    // The first values of the sequence from seed 7.
-    SetRandomSeed(7);
-    SeedRandomForLoad();
-    double r1 = Rnd(), r2 = Rnd(), r3 = Rnd();
-    std::string expected = ">1/0>" + std::to_string(static_cast<int>(r2 * 100) + 1) + "/100>" +
-                           std::to_string(static_cast<int>(r3 * 6) + 1) + "/6";
-    (void)r1;
-    EXPECT_EQ(RandomText, expected);
-    // The same seed gives the same chart again.
-    std::string before = RandomText;
-    SetRandomSeed(7);
-    Load("#RANDOM 0\n#RANDOM 100\n#rondam 6\n#00111:01\n");
-    EXPECT_EQ(RandomText, before);
+TEST_F(ChartReading, RandomDrawsAccumulateAndRepeatWithTheSeed) {
+    const std::string chart = "#RANDOM 0\n#RANDOM 100\n#rondam 6\n#00111:01\n";
+    std::set<std::string> seen;
+    for (int seed = 0; seed < 20; ++seed) {
+        SetRandomSeed(seed);
+        Load(chart);
+        int a = 0, b = 0, c = 0, n1 = 0, n2 = 0, n3 = 0;
+        ASSERT_EQ(std::sscanf(RandomText.c_str(), ">%d/%d>%d/%d>%d/%d", &a, &n1, &b, &n2, &c, &n3),
+                  6)
+            << RandomText;
+        EXPECT_EQ(a, 1);  // Int(Rnd x 0) + 1
+        EXPECT_EQ(n1, 0);
+        EXPECT_TRUE(b >= 1 && b <= 100 && n2 == 100) << RandomText;
+        EXPECT_TRUE(c >= 1 && c <= 6 && n3 == 6) << RandomText;
+        EXPECT_EQ(RandomValue, c);
+        std::string first = RandomText;
+        Load(chart);  // the same seed gives the same draws at every load
+        EXPECT_EQ(RandomText, first);
+        seen.insert(first);
+    }
+    EXPECT_GT(seen.size(), 10u);
 }
 
 TEST_F(ChartReading, BlocksDoNotNestAndIfWithoutRandomComparesWithZero) {
