@@ -49,18 +49,15 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
 
 std::shared_ptr<const plat::Pcm> FindSound(const std::string& name) {
     std::shared_ptr<const plat::Pcm> pcm;
+    // The decoder itself refuses what is not a regular file, so no separate look-up is made.
     std::string exact = plat::ResolvePath(name);
-    bool triedExact = false;
-    if (plat::IsRegularFile(exact)) {
-        switch (TryDecode(exact, pcm)) {
-            case Outcome::Decoded:
-                return pcm;
-            case Outcome::Refused:
-                return nullptr;
-            case Outcome::NotDecodable:
-                triedExact = true;
-                break;
-        }
+    switch (TryDecode(exact, pcm)) {
+        case Outcome::Decoded:
+            return pcm;
+        case Outcome::Refused:
+            return nullptr;
+        case Outcome::NotDecodable:
+            break;
     }
     size_t cut = name.find_last_of("\\/");
     std::string folderText = cut == std::string::npos ? "" : name.substr(0, cut + 1);
@@ -71,7 +68,7 @@ std::shared_ptr<const plat::Pcm> FindSound(const std::string& name) {
     for (const std::string& candidate : plat::ListSameBase(folder, base)) {
         std::string path = JoinPath(folder, candidate);
         // Decoding is deterministic: the exact file failed once and would fail again.
-        if (triedExact && path == exact) continue;
+        if (path == exact) continue;
         switch (TryDecode(path, pcm)) {
             case Outcome::Decoded:
                 return pcm;
