@@ -10,6 +10,8 @@
 
 namespace modBMSLoad {
 
+void ResetHeader();
+
 // Runs a procedure body under its handler: a run-time error (or running out of memory, error 7)
 // goes to the error report with the procedure's name.
 template <typename F>

@@ -103,23 +103,6 @@ std::string MakeDisplayTitle() {
     return t;
 }
 
-void ResetHeader() {
-    Player = 1;
-    Genre.clear();
-    Title.clear();
-    Artist.clear();
-    Bpm = BaseBpm = 130.0f;
-    PlayLevel = 0;
-    Rank = 2;
-    Total = 0;
-    VolWav = 1.0f;
-    NoteCount.Fill(0);
-    TotalTime = Currency();
-    MaxMeasure = 0;
-    RandomText.clear();
-    LnObj = 0;
-}
-
 void ResetTables() {
     for (Long id = 0; id <= 1295; ++id) {
         modMain::WavBuffer[id].reset();
@@ -141,6 +124,24 @@ void ResetPlayClock() {
 }
 
 }  // namespace
+
+// The header defaults every load starts from.
+void ResetHeader() {
+    Player = 1;
+    Genre.clear();
+    Title.clear();
+    Artist.clear();
+    Bpm = BaseBpm = 130.0f;
+    PlayLevel = 0;
+    Rank = 2;
+    Total = 0;
+    VolWav = 1.0f;
+    NoteCount.Fill(0);
+    TotalTime = Currency();
+    MaxMeasure = 0;
+    RandomText.clear();
+    LnObj = 0;
+}
 
 void LoadBMS() {
     if (!plat::IsRegularFile(BMSFileName)) return;

@@ -41,19 +41,8 @@ void Reset() {
     BMSFileName.clear();
     BMSFolder.clear();
     PathWav.clear();
-    Player = 1;
-    Genre.clear();
-    Title.clear();
-    Artist.clear();
-    Bpm = BaseBpm = 130.0f;
-    PlayLevel = 0;
-    Rank = 3;
-    Total = 0;
-    VolWav = 1.0f;
-    LnObj = 0;
-    NoteCount.Fill(0);
-    MaxMeasure = 0;
-    TotalTime = Currency();
+    ResetHeader();
+    Rank = 3;  // start-up gives 3; a load's default is 2
     RandomValue = 0;
     IfFlag = true;
     RandomText.clear();

@@ -65,11 +65,15 @@ bool clsDrawSurface::findAndLoad(const std::string& cFileName, bool blackFlag) {
 
 bool clsDrawSurface::loadImage(const std::string& cFileName, bool blackFlag) {
     std::optional<plat::Image> img = plat::DecodeImage(cFileName, blackFlag);
-    if (!img || img->width <= 0 || img->height <= 0 ||
-        img->pixels.size() != static_cast<size_t>(img->width) * static_cast<size_t>(img->height))
+    return img && adopt(std::move(*img), kKeyBlack);
+}
+
+bool clsDrawSurface::adopt(plat::Image&& image, uint32_t colorKey) {
+    if (image.width <= 0 || image.height <= 0 ||
+        image.pixels.size() != static_cast<size_t>(image.width) * static_cast<size_t>(image.height))
         return false;
-    surface_ = std::move(*img);
-    colorKey_ = kKeyBlack;
+    surface_ = std::move(image);
+    colorKey_ = colorKey;
     surfaceWidth_ = surface_.width;
     surfaceHeight_ = surface_.height;
     return true;
@@ -77,14 +81,7 @@ bool clsDrawSurface::loadImage(const std::string& cFileName, bool blackFlag) {
 
 bool clsDrawSurface::initFromPictureBox(const plat::Image& picture) {
     clear();
-    if (picture.width <= 0 || picture.height <= 0 ||
-        picture.pixels.size() !=
-            static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height))
-        return false;
-    surface_ = picture;
-    colorKey_ = kKeyGreen;
-    surfaceWidth_ = picture.width;
-    surfaceHeight_ = picture.height;
+    if (!adopt(plat::Image(picture), kKeyGreen)) return false;
     fileName_.clear();
     initialized_ = true;
     return true;
@@ -95,13 +92,7 @@ bool clsDrawSurface::initText(const std::string& cstrTitle) {
     std::optional<plat::Image> img = plat::RenderText(cstrTitle, plat::Dev().FontFace());
     // A text that renders to nothing cannot make a surface, as a zero-width surface could not
     // be created.
-    if (!img || img->width <= 0 || img->height <= 0 ||
-        img->pixels.size() != static_cast<size_t>(img->width) * static_cast<size_t>(img->height))
-        return false;
-    surface_ = std::move(*img);
-    colorKey_ = kKeyBlack;
-    surfaceWidth_ = surface_.width;
-    surfaceHeight_ = surface_.height;
+    if (!img || !adopt(std::move(*img), kKeyBlack)) return false;
     fileName_.clear();
     initialized_ = true;
     return true;

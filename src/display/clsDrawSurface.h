@@ -34,6 +34,8 @@ class clsDrawSurface {
   private:
     bool findAndLoad(const std::string& cFileName, bool blackFlag);
     bool loadImage(const std::string& cFileName, bool blackFlag);
+    // Takes a decoded picture as this surface's image; false for an empty or malformed one.
+    bool adopt(plat::Image&& image, uint32_t colorKey);
 
     plat::Image surface_;  // no pixels: no surface
     uint32_t colorKey_ = 0;
