@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sndfile.h>
 #include <sys/stat.h>
 
 #include <cmath>
@@ -106,6 +107,49 @@ TEST(PlatformDecodeSound, FloatManyChannelsAndHighRates) {
     EXPECT_EQ(many->channels, 8);
     EXPECT_EQ(many->rate, 192000);
     EXPECT_EQ(many->data.size(), 1600u);
+}
+
+// Sounds longer than any read buffer, with header chunks to skip and compressed framing, come
+// through sample for sample, and one whose data chunk claims more than the file holds gives what
+// is there.
+TEST(PlatformDecodeSound, LongSoundsReadWholeWhateverTheFileLayout) {
+    TempDir dir;
+    std::vector<int16_t> samples(2 * 50000);
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<int16_t>(static_cast<int>(i * 7919 % 65536) - 32768);
+    std::string pcm = S16(samples);
+    std::string plain = WavFile(1, 2, 44100, 16, pcm);
+
+    // A 10,000-byte chunk between "fmt " and "data", as tagging tools write them.
+    std::string chunks = plain.substr(12, 24) + "LIST";  // "fmt " and its body, then the tags
+    Put32(chunks, 10000);
+    chunks += std::string(10000, 'x') + plain.substr(36);
+    std::string tagged = "RIFF";
+    Put32(tagged, static_cast<uint32_t>(4 + chunks.size()));
+    WriteBytes(dir / "tagged.wav", tagged + "WAVE" + chunks);
+
+    SF_INFO info{};
+    info.samplerate = 44100;
+    info.channels = 2;
+    info.format = SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
+    SNDFILE* flac = sf_open((dir / "long.flac").c_str(), SFM_WRITE, &info);
+    ASSERT_TRUE(flac);
+    ASSERT_EQ(sf_write_short(flac, samples.data(), static_cast<sf_count_t>(samples.size())),
+              static_cast<sf_count_t>(samples.size()));
+    sf_close(flac);
+
+    for (const char* name : {"tagged.wav", "long.flac"}) {
+        auto got = plat::DecodeSound(dir / name);
+        ASSERT_TRUE(got) << name;
+        EXPECT_EQ(got->type, plat::SampleType::S16) << name;
+        EXPECT_TRUE(std::string(got->data.begin(), got->data.end()) == pcm) << name;
+    }
+
+    WriteBytes(dir / "cut.wav", plain.substr(0, plain.size() - 1001));  // half a frame too
+    auto cut = plat::DecodeSound(dir / "cut.wav");
+    ASSERT_TRUE(cut);
+    EXPECT_EQ(cut->data.size(), (pcm.size() - 1001) / 4 * 4);
+    EXPECT_TRUE(std::string(cut->data.begin(), cut->data.end()) == pcm.substr(0, cut->data.size()));
 }
 
 TEST(PlatformDecodeSound, BadFilesGiveNothingAndLeakNoDescriptors) {

@@ -7,18 +7,42 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace plat {
 
 enum class SampleType : uint8_t { U8, S16, S24, S32, F32 };
 
+// An allocator whose new elements are left as they are, not zeroed: a decoder grows a sound's
+// bytes and writes over them at once, and zeroing first would cost a second pass over memory.
+template <typename T>
+struct UninitAllocator : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+        using other = UninitAllocator<U>;
+    };
+    UninitAllocator() = default;
+    template <typename U>
+    UninitAllocator(const UninitAllocator<U>&) noexcept {}
+    template <typename U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+
+using PcmBytes = std::vector<uint8_t, UninitAllocator<uint8_t>>;
+
 // Decoded PCM, interleaved, little-endian, in the file's own sample format.
 struct Pcm {
     SampleType type = SampleType::S16;
     int32_t channels = 0;
     int32_t rate = 0;  // samples per second
-    std::vector<uint8_t> data;
+    PcmBytes data;
 
     int32_t BytesPerSample() const;
     int32_t BlockAlign() const { return BytesPerSample() * channels; }
@@ -29,7 +53,7 @@ struct Pcm {
 using VoiceId = int32_t;  // 0 is never a voice
 
 class Mixer {
-public:
+  public:
     explicit Mixer(int32_t outputRate = 44100);
     ~Mixer();
     Mixer(const Mixer&) = delete;
@@ -55,7 +79,7 @@ public:
     void Mix(float* out, int32_t frames);
     int32_t PlayingVoices();
 
-private:
+  private:
     struct Voice;
     std::mutex lock_;
     int32_t outputRate_;

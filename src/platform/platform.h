@@ -33,6 +33,8 @@ bool WritePng(const std::string& path, const Image& image);
 
 // Decodes a whole sound file to PCM in its own sample format. Empty on any failure.
 std::optional<Pcm> DecodeSound(const std::string& path);
+// Readies the process for decoding on several threads; call before the decoding threads start.
+void PrepareParallelDecoding();
 // Writes interleaved stereo float samples (-1..1, clipped) as a 44.1 kHz 16-bit stereo WAV file.
 bool WriteWav16(const std::string& path, const std::vector<float>& stereo);
 
@@ -121,7 +123,7 @@ constexpr int Digit0 = 48;  // '0' .. '9' are 48 .. 57, 'A' .. 'Z' are 65 .. 90
 }  // namespace vk
 
 class Device {
-public:
+  public:
     virtual ~Device() = default;
 
     // Clock: milliseconds as a wrapping signed 32-bit count; Sleep blocks (or, headless, advances
@@ -180,7 +182,11 @@ void Install(std::unique_ptr<Device> device);
 std::unique_ptr<Device> MakeSdlDevice();
 
 // Shorthands for the clock.
-inline int32_t Now() { return Dev().Now(); }
-inline void Sleep(int32_t ms) { Dev().Sleep(ms); }
+inline int32_t Now() {
+    return Dev().Now();
+}
+inline void Sleep(int32_t ms) {
+    Dev().Sleep(ms);
+}
 
 }  // namespace plat

@@ -3,10 +3,13 @@
 // A file that cannot be read as a sound in full gives nothing, so the caller can try another
 // file of the same name.
 #include <fcntl.h>
+#include <malloc.h>
 #include <sndfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 
@@ -21,7 +24,84 @@ namespace {
 constexpr uint64_t kMaxPcmBytes = uint64_t(1) << 30;
 constexpr int kMaxChannels = 64;
 constexpr int kMaxRate = 1000000;
-constexpr sf_count_t kChunkFrames = 16384;
+// Samples decoded per read (all channels), kept by each decoding thread between files.
+constexpr size_t kChunkSamples = 32768;
+// The file reader's buffer for the decoder's small reads (headers, compressed pages).
+constexpr size_t kReadBufferBytes = 4096;
+
+// The decoder's view of a sound file. Small reads come from a buffer filled a page at a time;
+// a large read (the samples of a plain PCM file) goes from the system straight into the sound's
+// own bytes. The decoder's own file access made some thirty small reads and seeks per file, and a
+// whole-file buffer copied every byte twice; both limited how well loads on several threads scaled.
+struct FileReader {
+    int fd;
+    sf_count_t size;
+    sf_count_t pos = 0;
+    uint8_t* buffer;             // kReadBufferBytes, kept by the decoding thread
+    sf_count_t bufferStart = 0;  // the file offset of buffer[0]
+    sf_count_t bufferLength = 0;
+};
+
+// Reads up to `count` bytes at `offset`, riding out interruptions; what was read.
+sf_count_t ReadAt(int fd, void* out, sf_count_t count, sf_count_t offset) {
+    sf_count_t done = 0;
+    while (done < count) {
+        ssize_t n = pread(fd, static_cast<uint8_t*>(out) + done, static_cast<size_t>(count - done),
+                          static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += n;
+    }
+    return done;
+}
+
+sf_count_t FileLength(void* user) {
+    return static_cast<FileReader*>(user)->size;
+}
+
+sf_count_t FileSeek(sf_count_t offset, int whence, void* user) {
+    auto* f = static_cast<FileReader*>(user);
+    sf_count_t base = whence == SEEK_CUR ? f->pos : whence == SEEK_END ? f->size : 0;
+    if (offset < -base || offset > f->size - base) return -1;
+    f->pos = base + offset;
+    return f->pos;
+}
+
+sf_count_t FileRead(void* out, sf_count_t count, void* user) {
+    auto* f = static_cast<FileReader*>(user);
+    auto* to = static_cast<uint8_t*>(out);
+    sf_count_t want = std::clamp<sf_count_t>(count, 0, f->size - f->pos);
+    sf_count_t done = 0;
+    while (done < want) {
+        sf_count_t inBuffer = f->bufferStart + f->bufferLength - f->pos;
+        if (f->pos >= f->bufferStart && inBuffer > 0) {
+            sf_count_t n = std::min(inBuffer, want - done);
+            std::memcpy(to + done, f->buffer + (f->pos - f->bufferStart), static_cast<size_t>(n));
+            done += n;
+            f->pos += n;
+        } else if (want - done >= static_cast<sf_count_t>(kReadBufferBytes)) {
+            sf_count_t n = ReadAt(f->fd, to + done, want - done, f->pos);
+            done += n;
+            f->pos += n;
+            break;
+        } else {
+            f->bufferStart = f->pos;
+            f->bufferLength = ReadAt(f->fd, f->buffer, kReadBufferBytes, f->pos);
+            if (f->bufferLength == 0) break;
+        }
+    }
+    return done;
+}
+
+sf_count_t FileWrite(const void*, sf_count_t, void*) {
+    return 0;
+}
+
+sf_count_t FileTell(void* user) {
+    return static_cast<FileReader*>(user)->pos;
+}
+
+SF_VIRTUAL_IO kFileIo = {FileLength, FileSeek, FileRead, FileWrite, FileTell};
 
 SampleType StoredType(int format) {
     switch (format & SF_FORMAT_SUBMASK) {
@@ -47,17 +127,16 @@ SampleType StoredType(int format) {
     }
 }
 
-void Append16(std::vector<uint8_t>& out, const short* s, size_t n) {
-    size_t at = out.size();
-    out.resize(at + 2 * n);
-    std::memcpy(out.data() + at, s, 2 * n);
+void AppendBytes(PcmBytes& out, const void* samples, size_t bytes) {
+    const auto* p = static_cast<const uint8_t*>(samples);
+    out.insert(out.end(), p, p + bytes);
 }
 
-void Append8(std::vector<uint8_t>& out, const short* s, size_t n) {
+void Append8(PcmBytes& out, const short* s, size_t n) {
     for (size_t i = 0; i < n; ++i) out.push_back(static_cast<uint8_t>((s[i] >> 8) + 128));
 }
 
-void Append24(std::vector<uint8_t>& out, const int* s, size_t n) {
+void Append24(PcmBytes& out, const int* s, size_t n) {
     for (size_t i = 0; i < n; ++i) {
         uint32_t v = static_cast<uint32_t>(s[i]) >> 8;
         out.push_back(static_cast<uint8_t>(v));
@@ -66,71 +145,123 @@ void Append24(std::vector<uint8_t>& out, const int* s, size_t n) {
     }
 }
 
-void Append32(std::vector<uint8_t>& out, const int* s, size_t n) {
-    size_t at = out.size();
-    out.resize(at + 4 * n);
-    std::memcpy(out.data() + at, s, 4 * n);
-}
-
 // Non-finite samples (possible in float files) would poison the whole mix: they become silence.
-void AppendF32(std::vector<uint8_t>& out, float* s, size_t n) {
-    for (size_t i = 0; i < n; ++i)
-        if (!std::isfinite(s[i])) s[i] = 0.0f;
-    size_t at = out.size();
-    out.resize(at + 4 * n);
-    std::memcpy(out.data() + at, s, 4 * n);
-}
-
-// Reads every frame; false when the data would pass the size limit.
-bool ReadAll(SNDFILE* file, Pcm& pcm) {
-    const size_t ch = static_cast<size_t>(pcm.channels);
-    const uint64_t frameBytes = static_cast<uint64_t>(pcm.BlockAlign());
-    std::vector<short> s16;
-    std::vector<int> s32;
-    std::vector<float> f32;
-    for (;;) {
-        sf_count_t got = 0;
-        switch (pcm.type) {
-            case SampleType::U8:
-            case SampleType::S16:
-                s16.resize(kChunkFrames * ch);
-                got = sf_readf_short(file, s16.data(), kChunkFrames);
-                break;
-            case SampleType::S24:
-            case SampleType::S32:
-                s32.resize(kChunkFrames * ch);
-                got = sf_readf_int(file, s32.data(), kChunkFrames);
-                break;
-            case SampleType::F32:
-                f32.resize(kChunkFrames * ch);
-                got = sf_readf_float(file, f32.data(), kChunkFrames);
-                break;
-        }
-        if (got <= 0) return true;
-        if (pcm.data.size() + static_cast<uint64_t>(got) * frameBytes > kMaxPcmBytes) return false;
-        size_t n = static_cast<size_t>(got) * ch;
-        switch (pcm.type) {
-            case SampleType::U8:
-                Append8(pcm.data, s16.data(), n);
-                break;
-            case SampleType::S16:
-                Append16(pcm.data, s16.data(), n);
-                break;
-            case SampleType::S24:
-                Append24(pcm.data, s32.data(), n);
-                break;
-            case SampleType::S32:
-                Append32(pcm.data, s32.data(), n);
-                break;
-            case SampleType::F32:
-                AppendF32(pcm.data, f32.data(), n);
-                break;
-        }
-        if (got < kChunkFrames) return true;
+void SilenceNonFinite(PcmBytes& data) {
+    for (size_t at = 0; at + 4 <= data.size(); at += 4) {
+        float v;
+        std::memcpy(&v, data.data() + at, 4);
+        if (!std::isfinite(v)) std::memset(data.data() + at, 0, 4);
     }
 }
 
+// The decoder's reads, by the sample type asked for.
+sf_count_t ReadFrames(SNDFILE* file, short* out, sf_count_t frames) {
+    return sf_readf_short(file, out, frames);
+}
+sf_count_t ReadFrames(SNDFILE* file, int* out, sf_count_t frames) {
+    return sf_readf_int(file, out, frames);
+}
+sf_count_t ReadFrames(SNDFILE* file, float* out, sf_count_t frames) {
+    return sf_readf_float(file, out, frames);
+}
+
+void Store(Pcm& pcm, const short* s, size_t n) {
+    if (pcm.type == SampleType::U8)
+        Append8(pcm.data, s, n);
+    else
+        AppendBytes(pcm.data, s, 2 * n);
+}
+
+void Store(Pcm& pcm, const int* s, size_t n) {
+    if (pcm.type == SampleType::S24)
+        Append24(pcm.data, s, n);
+    else
+        AppendBytes(pcm.data, s, 4 * n);
+}
+
+void Store(Pcm& pcm, const float* s, size_t n) {
+    AppendBytes(pcm.data, s, 4 * n);
+}
+
+// Reads the frames the header announced straight into the sound's bytes, for samples kept as
+// the decoder gives them: the bytes are written once, with no copy in between.
+template <typename Sample>
+void ReadAnnounced(SNDFILE* file, Pcm& pcm, sf_count_t frames) {
+    const auto frameBytes = static_cast<size_t>(pcm.BlockAlign());
+    pcm.data.resize(static_cast<size_t>(frames) * frameBytes);
+    sf_count_t got = ReadFrames(file, reinterpret_cast<Sample*>(pcm.data.data()), frames);
+    pcm.data.resize(static_cast<size_t>(std::max<sf_count_t>(got, 0)) * frameBytes);
+}
+
+// Reads the remaining frames as `Sample` through a chunk this thread keeps; false when the data
+// would pass the size limit.
+template <typename Sample>
+bool ReadRest(SNDFILE* file, Pcm& pcm) {
+    thread_local std::vector<Sample> chunk(kChunkSamples);
+    const size_t ch = static_cast<size_t>(pcm.channels);
+    const uint64_t frameBytes = static_cast<uint64_t>(pcm.BlockAlign());
+    const auto frames = static_cast<sf_count_t>(kChunkSamples / ch);
+    for (;;) {
+        sf_count_t got = ReadFrames(file, chunk.data(), frames);
+        if (got <= 0) return true;
+        if (pcm.data.size() + static_cast<uint64_t>(got) * frameBytes > kMaxPcmBytes) return false;
+        Store(pcm, chunk.data(), static_cast<size_t>(got) * ch);
+        if (got < frames) return true;
+    }
+}
+
+// Reads every frame. The header's count may be an estimate (compressed streams), so whatever
+// follows the announced frames is read too.
+bool ReadAll(SNDFILE* file, Pcm& pcm, sf_count_t announced) {
+    switch (pcm.type) {
+        case SampleType::U8:
+            return ReadRest<short>(file, pcm);
+        case SampleType::S16:
+            ReadAnnounced<short>(file, pcm, announced);
+            return ReadRest<short>(file, pcm);
+        case SampleType::S24:
+            return ReadRest<int>(file, pcm);
+        case SampleType::S32:
+            ReadAnnounced<int>(file, pcm, announced);
+            return ReadRest<int>(file, pcm);
+        case SampleType::F32: {
+            ReadAnnounced<float>(file, pcm, announced);
+            bool ok = ReadRest<float>(file, pcm);
+            SilenceNonFinite(pcm.data);
+            return ok;
+        }
+    }
+    return false;
+}
+
+// Decodes an opened file, when its format fits in memory and the limits.
+std::optional<Pcm> Decode(SNDFILE* file, const SF_INFO& info) {
+    if (info.channels <= 0 || info.channels > kMaxChannels || info.samplerate <= 0 ||
+        info.samplerate > kMaxRate || info.frames <= 0)
+        return std::nullopt;
+    Pcm pcm;
+    pcm.type = StoredType(info.format);
+    pcm.channels = info.channels;
+    pcm.rate = info.samplerate;
+    uint64_t expected = static_cast<uint64_t>(info.frames) * pcm.BlockAlign();
+    if (expected > kMaxPcmBytes) return std::nullopt;
+    pcm.data.reserve(static_cast<size_t>(expected));
+    if (!ReadAll(file, pcm, info.frames) || pcm.data.empty()) return std::nullopt;
+    return pcm;
+}
+
 }  // namespace
+
+void PrepareParallelDecoding() {
+    // Decoded sounds outlive the threads that decode them, and the sounds of one chart are freed
+    // while the next chart's are decoded. By default the C library hands such memory back to the
+    // system at once, and every load then touches fresh pages, which costs more than the decoding
+    // and does not get faster with more threads. Freed sound memory is kept for the next load
+    // instead, up to these sizes; longer sounds (background music) still come and go on their own.
+    static const bool once =
+        mallopt(M_TRIM_THRESHOLD, 256 << 20) && mallopt(M_MMAP_THRESHOLD, 4 << 20);
+    (void)once;
+}
 
 std::optional<Pcm> DecodeSound(const std::string& path) {
     // Opened by hand so that only regular files reach the decoder (a FIFO would block it).
@@ -141,26 +272,15 @@ std::optional<Pcm> DecodeSound(const std::string& path) {
         close(fd);
         return std::nullopt;
     }
+    thread_local uint8_t buffer[kReadBufferBytes];
+    FileReader reader{fd, static_cast<sf_count_t>(st.st_size), 0, buffer};
     SF_INFO info{};
-    SNDFILE* file = sf_open_fd(fd, SFM_READ, &info, SF_TRUE);
-    if (!file) return std::nullopt;  // sf_open_fd closes the descriptor on failure as well
-
     std::optional<Pcm> result;
-    if (info.channels > 0 && info.channels <= kMaxChannels && info.samplerate > 0 &&
-        info.samplerate <= kMaxRate && info.frames > 0) {
-        Pcm pcm;
-        pcm.type = StoredType(info.format);
-        pcm.channels = info.channels;
-        pcm.rate = info.samplerate;
-        uint64_t expected = static_cast<uint64_t>(info.frames) * pcm.BlockAlign();
-        // The header's frame count may be an estimate (compressed streams); it only sizes the
-        // first allocation, the limit is checked again while reading.
-        if (expected <= kMaxPcmBytes) {
-            pcm.data.reserve(static_cast<size_t>(expected));
-            if (ReadAll(file, pcm) && !pcm.data.empty()) result = std::move(pcm);
-        }
+    if (SNDFILE* file = sf_open_virtual(&kFileIo, SFM_READ, &info, &reader)) {
+        result = Decode(file, info);
+        sf_close(file);
     }
-    sf_close(file);
+    close(fd);
     return result;
 }
 

@@ -11,6 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/platform.h"
+
 namespace modSound {
 
 struct LoadJob {
@@ -82,6 +84,7 @@ void BeginLoads() {
     Pool& pool = ThePool();
     std::lock_guard<std::mutex> guard(pool.lock);
     if (pool.open) return;
+    plat::PrepareParallelDecoding();
     pool.open = true;
     pool.closing = false;
     unsigned n = std::thread::hardware_concurrency();
@@ -95,7 +98,8 @@ void JoinPendingLoads() {
     {
         std::unique_lock<std::mutex> held(pool.lock);
         if (!pool.open) return;
-        while (std::shared_ptr<LoadJob> job = NextQueued(pool)) Run(pool, *job, held);
+        // The workers finish the queue before they leave; with a worker per core, this thread
+        // joining in would only take turns with them.
         pool.closing = true;
         pool.wake.notify_all();
         workers.swap(pool.workers);
