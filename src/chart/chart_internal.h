@@ -12,6 +12,9 @@ namespace modBMSLoad {
 
 void ResetHeader();
 
+// True while the loader reads a chart's lines, letting window events through between them.
+extern bool ReadingLines;
+
 // Runs a procedure body under its handler: a run-time error (or running out of memory, error 7)
 // goes to the error report with the procedure's name.
 template <typename F>

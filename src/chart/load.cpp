@@ -59,6 +59,10 @@ class MessagePump {
 
 // Reads every line; false when a new load was requested meanwhile.
 bool ReadLines(const std::string& text) {
+    struct Flag {
+        Flag() { ReadingLines = true; }
+        ~Flag() { ReadingLines = false; }
+    } reading;
     MessagePump pump;
     const char* p = text.data();
     const char* end = p + text.size();

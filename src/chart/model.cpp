@@ -27,6 +27,7 @@ std::string RandomText, DisplayTitle;
 Integer StartMeasure = 0;
 Long LoadTime = 0;
 Long LastDotTime = 0;
+bool ReadingLines = false;
 
 vb::Array<Single, 0, 1295> BpmTable;
 vb::Array<Long, 0, 1295> StopTable;
@@ -41,6 +42,7 @@ void Reset() {
     BMSFileName.clear();
     BMSFolder.clear();
     PathWav.clear();
+    ReadingLines = false;
     ResetHeader();
     Rank = 3;  // start-up gives 3; a load's default is 2
     RandomValue = 0;

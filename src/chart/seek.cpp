@@ -1,5 +1,6 @@
 // Moving play to the start of a measure: the clock, the objects already done, the tempo and BGA
 // images in force there, and the sounds that would still be ringing.
+#include "chart/chart_internal.h"
 #include "chart/modBMSLoad.h"
 #include "platform/platform.h"
 #include "play/modCount.h"
@@ -87,6 +88,9 @@ void RestoreObjects() {
 }  // namespace
 
 void SeekBMS(Integer measure) {
+    // The mouse wheel seeks from inside a message pass, and the loader makes such passes between
+    // the lines it reads; a seek then would act on a chart that is only half built.
+    if (ReadingLines) return;
     try {
         Long& state = modMain::PlayState;
         if (state == modMain::PS_IDLE) {
