@@ -255,11 +255,12 @@ std::optional<Pcm> Decode(SNDFILE* file, const SF_INFO& info) {
 void PrepareParallelDecoding() {
     // Decoded sounds outlive the threads that decode them, and the sounds of one chart are freed
     // while the next chart's are decoded. By default the C library hands such memory back to the
-    // system at once, and every load then touches fresh pages, which costs more than the decoding
-    // and does not get faster with more threads. Freed sound memory is kept for the next load
-    // instead, up to these sizes; longer sounds (background music) still come and go on their own.
-    static const bool once =
-        mallopt(M_TRIM_THRESHOLD, 256 << 20) && mallopt(M_MMAP_THRESHOLD, 4 << 20);
+    // system at once (a decoding thread's heap even as soon as it is empty), and every load then
+    // touches fresh pages, which costs more than the decoding and does not get faster with more
+    // threads. Up to these sizes freed sound memory stays in the process for the next load;
+    // sounds above 4 MB (long background music) are mapped on their own and come and go.
+    static const bool once = mallopt(M_TRIM_THRESHOLD, 256 << 20) && mallopt(M_TOP_PAD, 64 << 20) &&
+                             mallopt(M_MMAP_THRESHOLD, 4 << 20);
     (void)once;
 }
 
