@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -89,7 +90,11 @@ void BeginLoads() {
     pool.closing = false;
     unsigned n = std::thread::hardware_concurrency();
     if (n == 0) n = 1;
-    for (unsigned i = 0; i < n; ++i) pool.workers.emplace_back(Worker, std::ref(pool));
+    try {
+        for (unsigned i = 0; i < n; ++i) pool.workers.emplace_back(Worker, std::ref(pool));
+    } catch (const std::system_error&) {
+        // No more threads to be had: the ones started do the work, or else the joining thread.
+    }
 }
 
 void JoinPendingLoads() {
@@ -100,6 +105,8 @@ void JoinPendingLoads() {
         if (!pool.open) return;
         // The workers finish the queue before they leave; with a worker per core, this thread
         // joining in would only take turns with them.
+        if (pool.workers.empty())
+            while (std::shared_ptr<LoadJob> job = NextQueued(pool)) Run(pool, *job, held);
         pool.closing = true;
         pool.wake.notify_all();
         workers.swap(pool.workers);
