@@ -1,4 +1,5 @@
 // The file lookup of a chart's sound: the exact name first, then its namesakes with any extension.
+#include <algorithm>
 #include <cstdint>
 
 #include "platform/platform.h"
@@ -49,16 +50,16 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
 
 std::shared_ptr<const plat::Pcm> FindSound(const std::string& name) {
     std::shared_ptr<const plat::Pcm> pcm;
-    // The decoder itself refuses what is not a regular file, so no separate look-up is made.
+    // The name as written is tried first: the decoder refuses what is not a regular file, and a
+    // missing one costs no more than the look-up that would find it missing. Only then is the
+    // name matched without regard to case.
+    std::string written = name;
+    std::replace(written.begin(), written.end(), '\\', '/');
+    // A decoded sound, or one refused, ends the search (`pcm` stays empty when refused).
+    if (TryDecode(written, pcm) != Outcome::NotDecodable) return pcm;
+    // Decoding is deterministic: a file that failed once is not tried again.
     std::string exact = plat::ResolvePath(name);
-    switch (TryDecode(exact, pcm)) {
-        case Outcome::Decoded:
-            return pcm;
-        case Outcome::Refused:
-            return nullptr;
-        case Outcome::NotDecodable:
-            break;
-    }
+    if (exact != written && TryDecode(exact, pcm) != Outcome::NotDecodable) return pcm;
     size_t cut = name.find_last_of("\\/");
     std::string folderText = cut == std::string::npos ? "" : name.substr(0, cut + 1);
     std::string stem = modMain::RemoveExt(name);
@@ -67,16 +68,7 @@ std::shared_ptr<const plat::Pcm> FindSound(const std::string& name) {
     std::string folder = ResolvedFolder(folderText);
     for (const std::string& candidate : plat::ListSameBase(folder, base)) {
         std::string path = JoinPath(folder, candidate);
-        // Decoding is deterministic: the exact file failed once and would fail again.
-        if (path == exact) continue;
-        switch (TryDecode(path, pcm)) {
-            case Outcome::Decoded:
-                return pcm;
-            case Outcome::Refused:
-                return nullptr;
-            case Outcome::NotDecodable:
-                break;
-        }
+        if (path != exact && TryDecode(path, pcm) != Outcome::NotDecodable) return pcm;
     }
     return nullptr;
 }
