@@ -132,6 +132,7 @@ void Prepare() {
     done = true;
     plat::InstallHeadless();
     plat::SetExitThrows(true);
+    modMain::InstallHooks();
     modMain::AppTitle = "Korvane 1.0.0";
     modMain::UseSettingsFile = false;
     modMain::UseInstanceHandOver = false;

@@ -88,12 +88,12 @@ void SetUpScreen() {
     modKey::Reset();
     modBMSLoad::Reset();
     const std::string art = std::string(KORVANE_SOURCE_DIR) + "/assets/image/";
-    modMain::FontSurface.init(art + "font.png");
-    for (int i = 0; i < 4; ++i) modMain::Skin[i].init(art + "skin_0" + std::to_string(i) + ".png");
-    if (!modMain::TitleSurface.initText("[BENCH] The densest screen there is / Korvane"))
-        modMain::TitleSurface.initFromPictureBox(Picture(300, 16, false));
-    modMain::BmpSurface[1].initFromPictureBox(Picture(256, 256, false));
-    modMain::BmpSurface[2].initFromPictureBox(Picture(256, 256, true));
+    modDraw::FontSurface.init(art + "font.png");
+    for (int i = 0; i < 4; ++i) modDraw::Skin[i].init(art + "skin_0" + std::to_string(i) + ".png");
+    if (!modDraw::TitleSurface.initText("[BENCH] The densest screen there is / Korvane"))
+        modDraw::TitleSurface.initFromPictureBox(Picture(300, 16, false));
+    modDraw::BmpSurface[1].initFromPictureBox(Picture(256, 256, false));
+    modDraw::BmpSurface[2].initFromPictureBox(Picture(256, 256, true));
     BuildChart();
     auto& set = modMain::Settings;
     set.HS = 0.25f;

@@ -82,11 +82,12 @@ void Prepare() {
     if (done) return;
     done = true;
     plat::InstallHeadless().OpenAudio();
+    modMain::InstallHooks();
     modMain::UseSettingsFile = false;
 }
 
 void ClearAll() {
-    for (auto& s : modMain::WavBuffer) s.clear();
+    for (auto& s : modSound::WavBuffer) s.clear();
 }
 
 // init of 1,000 slots as a chart's #WAV lines make them, in parallel or on this thread alone,
@@ -95,10 +96,10 @@ double LoadSeconds(const std::string& ext, bool parallel) {
     ClearAll();
     auto t0 = std::chrono::steady_clock::now();
     if (parallel) modSound::BeginLoads();
-    for (int i = 0; i < kSounds; ++i) modMain::WavBuffer[i + 1].init(SoundPath(ext, i));
+    for (int i = 0; i < kSounds; ++i) modSound::WavBuffer[i + 1].init(SoundPath(ext, i));
     if (parallel) modSound::JoinPendingLoads();
     int loaded = 0;
-    for (int i = 1; i <= kSounds; ++i) loaded += modMain::WavBuffer[i].isInitialized();
+    for (int i = 1; i <= kSounds; ++i) loaded += modSound::WavBuffer[i].isInitialized();
     double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     if (loaded != kSounds) std::fprintf(stderr, "only %d of %d sounds loaded\n", loaded, kSounds);
     return s;
@@ -217,7 +218,7 @@ void SoundPeakMemory(benchmark::State& state) {
     double before = StatusMb("VmRSS:");
     for (auto _ : state) LoadChart(chart);
     double pcm = 0;
-    for (auto& s : modMain::WavBuffer) pcm += static_cast<double>(s.DataBytes());
+    for (auto& s : modSound::WavBuffer) pcm += static_cast<double>(s.DataBytes());
     pcm /= 1024.0 * 1024.0;
     double hwm = StatusMb("VmHWM:");
     state.counters["rss_before_mb"] = before;

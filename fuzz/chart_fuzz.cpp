@@ -40,6 +40,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     chartPath = std::string(pattern) + "/chart.bms";
     plat::Install(std::make_unique<QuietDevice>());
     plat::SetExitThrows(true);
+    modMain::InstallHooks();
     modMain::AppTitle = "Korvane 1.0.0";
     modMain::UseSettingsFile = false;
     modMain::UseInstanceHandOver = false;

@@ -5,7 +5,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "chart/dump.h"
 #include "chart_fixture.h"
 #include "shell/render.h"
 

@@ -2,24 +2,12 @@
 // folder for chart files, and short ways to load a chart text and look at the result.
 #pragma once
 
-#include <gtest/gtest.h>
-#include <stdlib.h>
-
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "chart/chart_internal.h"
-#include "chart/modBMSLoad.h"
-#include "platform/headless.h"
-#include "platform/platform.h"
-#include "play/modCount.h"
-#include "play/modKey.h"
-#include "shell/frmMain.h"
-#include "shell/modMain.h"
-#include "shell/settings.h"
-#include "sound/modSound.h"
+#include "support.h"
 
 namespace charttest {
 
@@ -30,54 +18,18 @@ inline std::string C4(vb::Currency c) {
     return vb::FormatCurrency4(c);
 }
 
-inline void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+using testsupport::FindSharedChart;
+using testsupport::SharedCharts;
+using testsupport::WriteFile;
 
-// The folder of the shared third-party charts; empty when it is not there.
-inline std::string SharedCharts() {
-    fs::path p = fs::path(KORVANE_SOURCE_DIR) / ".." / "shared" / "testdata";
-    std::error_code ec;
-    return fs::is_directory(p, ec) ? fs::canonical(p).string() : std::string();
-}
-
-// A shared chart found by its file name anywhere below the shared folder.
-inline std::string FindSharedChart(const std::string& name) {
-    std::string root = SharedCharts();
-    if (root.empty()) return "";
-    for (const auto& e : fs::recursive_directory_iterator(root))
-        if (e.path().filename() == name) return e.path().string();
-    return "";
-}
-
-#define REQUIRE_SHARED_CHART(var, name)                 \
-    std::string var = charttest::FindSharedChart(name); \
-    if (var.empty()) GTEST_SKIP() << "../shared/testdata with " << name << " is absent"
-
-class ChartTest : public ::testing::Test {
+class ChartTest : public testsupport::Test {
   protected:
     void SetUp() override {
-        dev = &plat::InstallHeadless();
+        Test::SetUp();
         dev->OpenVideo(modMain::kScreenWidth, modMain::kScreenHeight);
-        plat::SetExitThrows(true);
-        modMain::Reset();
-        modKey::Reset();
-        modCount::Reset();
-        modSound::Reset();
-        modBMSLoad::Reset();
-        frmMain::Reset();
-        modMain::AppTitle = "Korvane 1.0.0";
-        modMain::UseSettingsFile = false;
-        modMain::UseInstanceHandOver = false;
-        modMain::Settings.BGA = 3;
-        char pattern[] = "/tmp/korvane-chart-XXXXXX";
-        dir = mkdtemp(pattern);
+        dir = tmp.path();
         SetRandomSeed(12345);
         dev->SetTime(5000);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir, ec);
     }
 
     std::string Path(const std::string& name) const { return dir + "/" + name; }
@@ -133,7 +85,6 @@ class ChartTest : public ::testing::Test {
         return "";
     }
 
-    plat::HeadlessDevice* dev = nullptr;
     std::string dir;
 };
 

@@ -95,19 +95,19 @@ TEST_F(ChartHeader, SoundsAndImagesLoadIntoTheirSlots) {
     Load(
         "#WAV00 s.wav\n#WAV01 s.wav\n#BMP00 p.bmp\n#BMP01 p.bmp\n#WAVA1 missing.wav\n"
         "#00101:01\n");
-    EXPECT_FALSE(modMain::WavBuffer[0].isInitialized());
-    EXPECT_TRUE(modMain::WavBuffer[1].isInitialized());
-    EXPECT_TRUE(modMain::BmpSurface[0].isInitialized());
-    EXPECT_TRUE(modMain::BmpSurface[1].isInitialized());
-    EXPECT_EQ(modMain::BmpSurface[1].Width(), 4);
-    EXPECT_FALSE(modMain::WavBuffer[DecodeId("A1")].isInitialized());
+    EXPECT_FALSE(modSound::WavBuffer[0].isInitialized());
+    EXPECT_TRUE(modSound::WavBuffer[1].isInitialized());
+    EXPECT_TRUE(modDraw::BmpSurface[0].isInitialized());
+    EXPECT_TRUE(modDraw::BmpSurface[1].isInitialized());
+    EXPECT_EQ(modDraw::BmpSurface[1].Width(), 4);
+    EXPECT_FALSE(modSound::WavBuffer[DecodeId("A1")].isInitialized());
 }
 
 TEST_F(ChartHeader, ImagesAreNotLoadedWithBgaOff) {
     modMain::Settings.BGA = 0;
     WriteFile(Path("p.bmp"), Bmp(2, 2));
     Load("#BMP01 p.bmp\n#00104:01\n");
-    EXPECT_FALSE(modMain::BmpSurface[1].isInitialized());
+    EXPECT_FALSE(modDraw::BmpSurface[1].isInitialized());
 }
 
 TEST_F(ChartHeader, PathWavIsAPrefixForLaterLinesOnly) {
@@ -119,16 +119,16 @@ TEST_F(ChartHeader, PathWavIsAPrefixForLaterLinesOnly) {
          "\n#WAV02 a.wav\n#WAV03 b.wav\n"
          "#00101:010203\n");
     EXPECT_EQ(PathWav, Path("snd/pre_"));
-    EXPECT_TRUE(modMain::WavBuffer[1].isInitialized());
-    EXPECT_TRUE(modMain::WavBuffer[2].isInitialized());
-    EXPECT_FALSE(modMain::WavBuffer[3].isInitialized());
+    EXPECT_TRUE(modSound::WavBuffer[1].isInitialized());
+    EXPECT_TRUE(modSound::WavBuffer[2].isInitialized());
+    EXPECT_FALSE(modSound::WavBuffer[3].isInitialized());
 }
 
 TEST_F(ChartHeader, WindowsStyleNamesFindTheirFiles) {
     fs::create_directory(Path("Sounds"));
     WriteFile(Path("Sounds/Kick.wav"), Wav());
     Load("#WAV01 sounds\\KICK.WAV\n#00101:01\n");
-    EXPECT_TRUE(modMain::WavBuffer[1].isInitialized());
+    EXPECT_TRUE(modSound::WavBuffer[1].isInitialized());
 }
 
 TEST_F(ChartHeader, LinesWithoutAUsableIdAreIgnored) {

@@ -1,8 +1,8 @@
 // Ids, digits and the channel renumbering.
 #include <gtest/gtest.h>
 
+#include "base/vb.h"
 #include "chart/modBMSLoad.h"
-#include "shell/vb.h"
 
 namespace {
 

@@ -202,7 +202,7 @@ TEST_F(ChartReading, PlaybackLimitFollowsTheFastestSound) {
     EXPECT_EQ(modMain::Settings.MaxFrequency, 225);
     Load("#WAV01 none.wav\n#00101:01\n");
     EXPECT_EQ(modMain::Settings.MaxFrequency, 200);
-    EXPECT_FALSE(modMain::WavBuffer[1].isInitialized());
+    EXPECT_FALSE(modSound::WavBuffer[1].isInitialized());
 }
 
 TEST_F(ChartReading, ANewRequestDuringReadingAbandonsTheLoad) {
@@ -259,8 +259,8 @@ TEST_F(ChartReading, TheWheelDoesNotSeekInsideAChartStillBeingRead) {
     std::string text = "#TITLE wheel\r\n#LNTYPE 1\r\n#BPM 120\r\n";
     for (int m = 0; m < 60; ++m) {
         char line[64];
-        std::snprintf(line, sizeof line, "#%03d11:0101\r\n#%03d51:01000001\r\n#%03d03:78\r\n", m,
-                      m, m);
+        std::snprintf(line, sizeof line, "#%03d11:0101\r\n#%03d51:01000001\r\n#%03d03:78\r\n", m, m,
+                      m);
         text += line;
     }
     Load(text);

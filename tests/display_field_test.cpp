@@ -9,8 +9,8 @@ namespace {
 using namespace display_test;
 using modBMSLoad::Obj;
 using modBMSLoad::ObjRecord;
+using modDraw::Skin;
 using modMain::Settings;
-using modMain::Skin;
 using vb::Currency;
 
 constexpr uint32_t kWhite = 0x00FFFFFF;
@@ -23,7 +23,7 @@ class Field : public DisplayTest {
         for (int i = 0; i < 4; ++i)
             ASSERT_TRUE(Skin[i].initFromPictureBox(Tagged(sizes[i][0], sizes[i][1])));
         plat::Image font{257, 34, std::vector<uint32_t>(257 * 34, kWhite)};
-        ASSERT_TRUE(modMain::FontSurface.initFromPictureBox(font));
+        ASSERT_TRUE(modDraw::FontSurface.initFromPictureBox(font));
         modBMSLoad::Obj.ReDim(-1);
         modMain::PlayState = modMain::PS_PLAY;
     }
@@ -204,7 +204,7 @@ TEST_F(Field, GaugeEmptiesFromTheTop) {
 class Bga : public Field {
   protected:
     void Image(int id, int w, int h) {
-        ASSERT_TRUE(modMain::BmpSurface[id].initFromPictureBox(Tagged(w, h)));
+        ASSERT_TRUE(modDraw::BmpSurface[id].initFromPictureBox(Tagged(w, h)));
     }
 };
 
@@ -292,7 +292,7 @@ TEST_F(Field, FrameByState) {
     EXPECT_EQ(At(0, 0), Tag(0, 0));       // lanes in every state
     EXPECT_EQ(WhiteIn(0, 0, 60, 30), 0);  // no measure counter or time when idle
     EXPECT_GT(WhiteIn(332, 2, 587, 13), 0);
-    EXPECT_EQ(dev->LastFrame(), modMain::BackBuffer.pixels);
+    EXPECT_EQ(dev->LastFrame(), modDraw::BackBuffer.pixels);
 
     modMain::PlayState = modMain::PS_PAUSE;
     modDraw::DrawMain();
@@ -300,7 +300,7 @@ TEST_F(Field, FrameByState) {
     EXPECT_EQ(At(100, 0), Tag(100, 0));
     EXPECT_EQ(WhiteIn(145, 123, 185, 134), 40 * 11);   // PAUSE
     EXPECT_EQ(WhiteIn(2, 2, 58, 13), 7 * 8 * 11 - 0);  // 003/012
-    EXPECT_EQ(dev->LastFrame(), modMain::BackBuffer.pixels);
+    EXPECT_EQ(dev->LastFrame(), modDraw::BackBuffer.pixels);
 }
 
 }  // namespace

@@ -2,16 +2,9 @@
 // pictures whose pixels name their own source position.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 
-#include "chart/modBMSLoad.h"
-#include "display/clsDrawSurface.h"
-#include "platform/headless.h"
-#include "play/modCount.h"
-#include "play/modKey.h"
-#include "shell/modMain.h"
+#include "support.h"
 
 namespace display_test {
 
@@ -35,30 +28,23 @@ inline int TagY(uint32_t p) {
 }
 
 inline uint32_t At(int x, int y) {
-    return modMain::BackBuffer.pixels[y * modMain::kScreenWidth + x];
+    return modDraw::BackBuffer.pixels[y * modMain::kScreenWidth + x];
 }
 inline void Paint(uint32_t colour) {
-    std::fill(modMain::BackBuffer.pixels.begin(), modMain::BackBuffer.pixels.end(), colour);
+    std::fill(modDraw::BackBuffer.pixels.begin(), modDraw::BackBuffer.pixels.end(), colour);
 }
 inline int CountNot(uint32_t colour) {
-    return static_cast<int>(std::count_if(modMain::BackBuffer.pixels.begin(),
-                                          modMain::BackBuffer.pixels.end(),
+    return static_cast<int>(std::count_if(modDraw::BackBuffer.pixels.begin(),
+                                          modDraw::BackBuffer.pixels.end(),
                                           [&](uint32_t p) { return p != colour; }));
 }
 
-class DisplayTest : public ::testing::Test {
+class DisplayTest : public testsupport::Test {
   protected:
     void SetUp() override {
-        dev = &plat::InstallHeadless();
-        plat::SetExitThrows(true);
-        modMain::Reset();
-        modBMSLoad::Reset();
-        modCount::Reset();
-        modKey::Reset();
+        Test::SetUp();
         Paint(kGuard);
     }
-    void TearDown() override { modMain::Reset(); }
-    plat::HeadlessDevice* dev = nullptr;
 };
 
 }  // namespace display_test

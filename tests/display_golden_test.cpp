@@ -12,15 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "chart/modBMSLoad.h"
-#include "platform/headless.h"
-#include "platform/platform.h"
-#include "play/modCount.h"
-#include "play/modKey.h"
-#include "shell/modMain.h"
 #include "shell/render.h"
-#include "shell/settings.h"
-#include "sound/modSound.h"
+#include "support.h"
 
 namespace {
 
@@ -64,17 +57,8 @@ bool Regenerating() {
 // Starts the program like korvane-render from the program folder appDir and plays the golden
 // chart until the frame's time is reached.
 void Render(const Frame& f, const std::string& appDir) {
-    plat::HeadlessDevice& dev = plat::InstallHeadless();
-    plat::SetExitThrows(true);
-    plat::SetCommandLine(0, nullptr);
-    modMain::Reset();
-    modKey::Reset();
-    modCount::Reset();
-    modSound::Reset();
-    modBMSLoad::Reset();
+    plat::HeadlessDevice& dev = testsupport::ResetAll();
     modMain::AppPath = appDir + "/";
-    modMain::UseInstanceHandOver = false;
-    modMain::UseSettingsFile = false;
     modMain::StartUp();
     modMain::Settings.FrameRate = static_cast<vb::Integer>(f.fps);
     for (const auto& [field, value] : f.sets)
@@ -115,11 +99,7 @@ class GoldenFrames : public ::testing::TestWithParam<Frame> {
     void TearDown() override {
         std::error_code ec;
         fs::remove_all(appDir, ec);
-        modMain::Reset();
-        modBMSLoad::Reset();
-        modCount::Reset();
-        modKey::Reset();
-        modSound::Reset();
+        testsupport::ResetAll();
     }
 
     std::string appDir;
@@ -139,9 +119,9 @@ TEST_F(GoldenFrames, MissingOrCorruptArtLeavesItsPiecesBlack) {
     } catch (const plat::ProcessExit& e) {
         FAIL() << "the program ended with code " << e.code;
     }
-    const plat::Image& frame = modMain::BackBuffer;
+    const plat::Image& frame = modDraw::BackBuffer;
     auto at = [&](int x, int y) { return frame.pixels[y * frame.width + x] & 0xFFFFFF; };
-    const int titleBottom = 2 + modMain::TitleSurface.Height();
+    const int titleBottom = 2 + modDraw::TitleSurface.Height();
     int lit = 0;
     for (int y = 0; y < 256; ++y)
         for (int x = 0; x < 331; ++x) {
@@ -160,7 +140,7 @@ TEST_P(GoldenFrames, MatchPixelForPixel) {
         FAIL() << "the program ended with code " << e.code;
     }
     if (HasFatalFailure()) return;
-    const plat::Image& frame = modMain::BackBuffer;
+    const plat::Image& frame = modDraw::BackBuffer;
     const std::string golden = SourceDir() + "/tests/golden/" + f.name + ".png";
     if (Regenerating()) {
         ASSERT_TRUE(plat::WritePng(golden, frame)) << golden;

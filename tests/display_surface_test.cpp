@@ -7,13 +7,14 @@
 #include <random>
 
 #include "display/clsDrawSurface.h"
+#include "display/surfaces.h"
 #include "platform/headless.h"
 #include "shell/modMain.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using modMain::BackBuffer;
+using modDraw::BackBuffer;
 
 constexpr uint32_t kGreen = 0x00FF00;
 constexpr uint32_t kGuard = 0x00ABCDEF;
@@ -63,7 +64,7 @@ TEST_F(DrawSurface, DrawIsPlainIntersectionAtEqualSizes) {
     clsDrawSurface s = Surface(20, 16);
     // Ten of twenty columns left of the surface edge: ten copied, the caller's rectangle clipped.
     RECT r{0, 0, 20, 16};
-    s.draw(-10, 0, r);
+    s.draw(modDraw::BackBuffer, -10, 0, r);
     EXPECT_TRUE(SameRect(r, RECT{10, 0, 20, 16}));
     EXPECT_EQ(Changed(), 10 * 16);
     EXPECT_EQ(TagX(At(0, 0)), 10);
@@ -72,14 +73,14 @@ TEST_F(DrawSurface, DrawIsPlainIntersectionAtEqualSizes) {
     // Six of sixteen rows above the bottom edge.
     std::fill(BackBuffer.pixels.begin(), BackBuffer.pixels.end(), kGuard);
     RECT low{0, 0, 20, 16};
-    s.draw(100, 250, low);
+    s.draw(modDraw::BackBuffer, 100, 250, low);
     EXPECT_EQ(Changed(), 20 * 6);
     EXPECT_EQ(TagY(At(100, 255)), 5);
 
     // A source reaching past the image copies only what the image holds.
     std::fill(BackBuffer.pixels.begin(), BackBuffer.pixels.end(), kGuard);
     RECT wide{10, 0, 40, 16};
-    s.draw(0, 0, wide);
+    s.draw(modDraw::BackBuffer, 0, 0, wide);
     EXPECT_EQ(wide.Right, 20);
     EXPECT_EQ(Changed(), 10 * 16);
 }
@@ -88,7 +89,7 @@ TEST_F(DrawSurface, StretchClipsByTheRoundedScale) {
     clsDrawSurface s = Surface(10, 10);
     // 10 source columns onto 40: a cut of 8 destination pixels is 8 / round(4) = 2 source columns.
     RECT dest{-8, 0, 32, 10}, src{0, 0, 10, 10};
-    s.drawStretch(dest, src);
+    s.drawStretch(modDraw::BackBuffer, dest, src);
     EXPECT_EQ(src.Left, 2);
     EXPECT_EQ(dest.Left, 0);
     EXPECT_EQ(Changed(), 32 * 10);
@@ -98,16 +99,16 @@ TEST_F(DrawSurface, StretchClipsByTheRoundedScale) {
     // Scale 0.4 rounds to 0: cutting the right edge faults and nothing is copied.
     std::fill(BackBuffer.pixels.begin(), BackBuffer.pixels.end(), kGuard);
     RECT s2{0, 0, 10, 10}, d3{580, 0, 584, 10};
-    s.drawStretch(d3, s2);
+    s.drawStretch(modDraw::BackBuffer, d3, s2);
     EXPECT_EQ(Changed(), 4 * 10);  // inside the surface the 0.4 scale is fine
     RECT d4{584, 0, 588, 10}, s4{0, 0, 10, 10};
     std::fill(BackBuffer.pixels.begin(), BackBuffer.pixels.end(), kGuard);
-    s.drawStretch(d4, s4);
+    s.drawStretch(modDraw::BackBuffer, d4, s4);
     EXPECT_EQ(Changed(), 0);
 
     // A source of zero width copies nothing.
     RECT d5{0, 0, 40, 10}, s5{3, 0, 3, 10};
-    s.drawStretch(d5, s5);
+    s.drawStretch(modDraw::BackBuffer, d5, s5);
     EXPECT_EQ(Changed(), 0);
 }
 
@@ -139,12 +140,12 @@ TEST_F(DrawSurface, ClipRuleFollowsTheSourceEdgesBeforeTheScreen) {
 
 TEST_F(DrawSurface, FastCopyKeepsInsideBothPictures) {
     clsDrawSurface s = Surface(30, 30);
-    s.drawFast(580, 0, RECT{0, 0, 8, 11});  // reaches x 588: skipped whole
-    s.drawFast(0, 250, RECT{0, 0, 8, 11});
-    s.drawFast(0, 0, RECT{25, 0, 33, 11});  // reads past the source
-    s.drawFast(-1, 0, RECT{0, 0, 8, 11});
+    s.drawFast(modDraw::BackBuffer, 580, 0, RECT{0, 0, 8, 11});  // reaches x 588: skipped whole
+    s.drawFast(modDraw::BackBuffer, 0, 250, RECT{0, 0, 8, 11});
+    s.drawFast(modDraw::BackBuffer, 0, 0, RECT{25, 0, 33, 11});  // reads past the source
+    s.drawFast(modDraw::BackBuffer, -1, 0, RECT{0, 0, 8, 11});
     EXPECT_EQ(Changed(), 0);
-    s.drawFast(579, 245, RECT{22, 19, 30, 30});
+    s.drawFast(modDraw::BackBuffer, 579, 245, RECT{22, 19, 30, 30});
     EXPECT_EQ(Changed(), 8 * 11);
     EXPECT_EQ(TagX(At(586, 255)), 29);
 }
@@ -153,7 +154,7 @@ TEST_F(DrawSurface, GreenIsTransparentForPictureBoxes) {
     plat::Image img{2, 1, {0xFF00FF00u, 0x00000000u}};  // green with a stray high byte, black
     clsDrawSurface s;
     ASSERT_TRUE(s.initFromPictureBox(img));
-    s.drawFast(0, 0, RECT{0, 0, 2, 1});
+    s.drawFast(modDraw::BackBuffer, 0, 0, RECT{0, 0, 2, 1});
     EXPECT_EQ(At(0, 0), kGuard);
     EXPECT_EQ(At(1, 0), 0u);
     EXPECT_FALSE(s.initFromPictureBox(plat::Image{}));
@@ -167,9 +168,9 @@ TEST_F(DrawSurface, ResetKeepsTheImageAndClearEmptiesIt) {
     EXPECT_EQ(s.Width(), 12);
     EXPECT_EQ(s.Height(), 7);
     RECT r{0, 0, 12, 7};
-    s.draw(0, 0, r);
-    s.drawFast(0, 0, r);
-    s.drawStretch(r, r);
+    s.draw(modDraw::BackBuffer, 0, 0, r);
+    s.drawFast(modDraw::BackBuffer, 0, 0, r);
+    s.drawStretch(modDraw::BackBuffer, r, r);
     EXPECT_EQ(Changed(), 0);
     s.clear();
     EXPECT_EQ(s.Width(), 0);
@@ -203,12 +204,12 @@ TEST_F(DrawSurface, RandomRectanglesNeverLeaveTheSurfaces) {
         RECT dest{}, src0 = src;
         int X = coord(-700, 900), Y = coord(-400, 600);
         if (mode == 0) {
-            s.draw(X, Y, src);
+            s.draw(modDraw::BackBuffer, X, Y, src);
         } else if (mode == 1) {
-            s.drawFast(X, Y, src);
+            s.drawFast(modDraw::BackBuffer, X, Y, src);
         } else {
             dest = RECT{X, Y, X + coord(-50, 1200), Y + coord(-50, 800)};
-            s.drawStretch(dest, src);
+            s.drawStretch(modDraw::BackBuffer, dest, src);
         }
         for (int y = 0; y < modMain::kScreenHeight; ++y) {
             for (int x = 0; x < modMain::kScreenWidth; ++x) {
@@ -308,9 +309,9 @@ TEST_F(SurfaceFiles, GreyBecomesBlackOnlyWithTheFlag) {
     clsDrawSurface keyed, plain;
     ASSERT_TRUE(keyed.init(path, true));
     ASSERT_TRUE(plain.init(path, false));
-    keyed.drawFast(0, 0, RECT{0, 0, 2, 2});
+    keyed.drawFast(modDraw::BackBuffer, 0, 0, RECT{0, 0, 2, 2});
     EXPECT_EQ(Changed(), 0);  // all black, all transparent
-    plain.drawFast(0, 0, RECT{0, 0, 2, 2});
+    plain.drawFast(modDraw::BackBuffer, 0, 0, RECT{0, 0, 2, 2});
     EXPECT_EQ(At(1, 1), 0x101010u);
 }
 

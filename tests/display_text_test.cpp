@@ -32,7 +32,7 @@ class Text : public DisplayTest {
   protected:
     void SetUp() override {
         DisplayTest::SetUp();
-        ASSERT_TRUE(modMain::FontSurface.initFromPictureBox(Tagged(257, 34)));
+        ASSERT_TRUE(modDraw::FontSurface.initFromPictureBox(Tagged(257, 34)));
     }
     // The glyph cell whose top-left source pixel lies at (x, y) of the frame, or -1.
     static int CodeAt(int x, int y) {
@@ -88,7 +88,7 @@ TEST_F(Text, GlyphsPastTheEdgeAreSkippedAndTheLineEnds) {
     DrawText(std::string(5000, 'R'), 332, 62);  // a "Random:" line far longer than the panel
     EXPECT_EQ(CountNot(kGuard), 31 * 8 * 11);   // x 332 to 579 hold 31 whole cells
     Paint(kGuard);
-    modMain::FontSurface.clear();  // a missing font leaves every text invisible
+    modDraw::FontSurface.clear();  // a missing font leaves every text invisible
     DrawText("PAUSE", 145, 123);
     EXPECT_EQ(CountNot(kGuard), 0);
 }
@@ -102,7 +102,7 @@ using namespace display_test;
 class Title : public DisplayTest {
   protected:
     void Show(int w, int32_t now) {
-        ASSERT_TRUE(modMain::TitleSurface.initFromPictureBox(Tagged(w, 12)));
+        ASSERT_TRUE(modDraw::TitleSurface.initFromPictureBox(Tagged(w, 12)));
         Paint(kGuard);
         dev->SetTime(now);
         modDraw::DrawTitle();

@@ -3,27 +3,17 @@
 
 #include <vector>
 
-#include "chart/modBMSLoad.h"
-#include "platform/headless.h"
-#include "play/modCount.h"
-#include "play/modKey.h"
-#include "shell/modMain.h"
+#include "support.h"
 
 namespace {
 
-using modMain::Settings;
 using modKey::KeyState;
+using modMain::Settings;
 
 class KeyInput : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        dev = &plat::InstallHeadless();
-        plat::SetExitThrows(true);
-        modMain::Reset();
-        modKey::Reset();
-        modCount::Reset();
-        modBMSLoad::Reset();
-        Settings = modMain::SettingsRecord{};
+        dev = &testsupport::ResetAll();
         dev->SetTime(1000);
     }
     // One key step at the current time, then the clock moves on.

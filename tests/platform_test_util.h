@@ -1,36 +1,16 @@
-// Small helpers for the platform tests: a temporary folder and hand-made sound files.
+// Small helpers for the platform tests: hand-made sound files (and support.h's temporary folder).
 #pragma once
 
-#include <unistd.h>
-
 #include <cstdint>
-#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "support.h"
+
 namespace plattest {
 
-// A fresh folder under /tmp, removed with everything in it when the object goes.
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = "/tmp/korvane-platform-test-XXXXXX";
-        char* made = mkdtemp(pattern.data());
-        path_ = made ? made : "/tmp";
-    }
-    ~TempDir() {
-        std::error_code ec;
-        if (path_ != "/tmp") std::filesystem::remove_all(path_, ec);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
+using TempDir = testsupport::TempDir;
 
 inline void WriteBytes(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;

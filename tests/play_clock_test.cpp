@@ -20,7 +20,7 @@ class PlayClockTest : public PlayTest {
   protected:
     // A sound in slot `id` that rings for `ms` milliseconds.
     void LoadSound(Long id, int ms) {
-        ASSERT_TRUE(modMain::WavBuffer[id].init(
+        ASSERT_TRUE(modSound::WavBuffer[id].init(
             WriteMono("s" + std::to_string(id) + ".wav", soundtest::Constant(44 * ms + 44, 4000))));
     }
 };
@@ -141,7 +141,7 @@ TEST_F(PlayClockTest, ALongNoteSoundsAtItsStartAndIsJudgedAtItsEnd) {
     Commit();
     modCount::ElapsedTime = 40;
     StepAt(100);
-    EXPECT_TRUE(modMain::WavBuffer[1].isPlaying());
+    EXPECT_TRUE(modSound::WavBuffer[1].isPlaying());
     EXPECT_EQ(Judged(), 0);
     EXPECT_TRUE(modCount::LaneFlash[1]);
     EXPECT_TRUE(modCount::Bomb[1].IsLongStart);
@@ -157,7 +157,7 @@ TEST_F(PlayClockTest, ALongNoteSoundsAtItsStartAndIsJudgedAtItsEnd) {
     EXPECT_EQ(Judged(), 1);
     EXPECT_EQ(O(start).Enabled, 0);
     EXPECT_FALSE(modCount::Bomb[1].IsLongStart);
-    EXPECT_FALSE(modMain::WavBuffer[2].isPlaying());  // an end starts no sound
+    EXPECT_FALSE(modSound::WavBuffer[2].isPlaying());  // an end starts no sound
     EXPECT_EQ(modCount::FirstObj, 2);
 }
 
@@ -169,8 +169,8 @@ TEST_F(PlayClockTest, NotesSoundWithTheirLaneAndBackgroundSoundsWithChannelOne) 
     Commit();
     modMain::Settings.AutoPlay = 1;  // background only: the key sound plays muted
     StepAt(100);
-    EXPECT_TRUE(modMain::WavBuffer[1].isPlaying());
-    EXPECT_TRUE(modMain::WavBuffer[2].isPlaying());
+    EXPECT_TRUE(modSound::WavBuffer[1].isPlaying());
+    EXPECT_TRUE(modSound::WavBuffer[2].isPlaying());
     EXPECT_FLOAT_EQ(soundtest::Peak(Listen(5)), 4000.0f / 32768);
 }
 
@@ -241,10 +241,10 @@ TEST_F(PlayClockTest, PauseAndResumeLeaveNoGapInTheChartClock) {
     Commit();
     StepAt(100);
     modKey::PlayPause();
-    EXPECT_TRUE(modMain::WavBuffer[1].isPaused());
+    EXPECT_TRUE(modSound::WavBuffer[1].isPaused());
     dev->SetTime(5000);
     modKey::PlayResume();
-    EXPECT_TRUE(modMain::WavBuffer[1].isPlaying());
+    EXPECT_TRUE(modSound::WavBuffer[1].isPlaying());
     StepAt(5100);
     EXPECT_EQ(PlayTime, Ms(200));
     EXPECT_EQ(modCount::StartTime, 4900);

@@ -30,12 +30,12 @@ class PlaySeekTest : public PlayTest {
         return Add(channel, kind, ms * 0.192, ms, value);
     }
     void Ramp(Long id, double seconds, int rate = 44100) {
-        ASSERT_TRUE(modMain::WavBuffer[id].init(
+        ASSERT_TRUE(modSound::WavBuffer[id].init(
             WriteMono("r" + std::to_string(id) + ".wav",
                       soundtest::Ramp(static_cast<size_t>(seconds * rate)), rate)));
     }
     void Short(Long id) {
-        ASSERT_TRUE(modMain::WavBuffer[id].init(
+        ASSERT_TRUE(modSound::WavBuffer[id].init(
             WriteMono("s" + std::to_string(id) + ".wav", soundtest::Constant(4410, 100))));
     }
 };
@@ -133,7 +133,7 @@ TEST_F(PlaySeekTest, ALongBackgroundSoundIsHeardFromTheMatchingSample) {
     Commit();
     modMain::Settings.AutoPlay = 1;  // the background sound alone
     SeekBMS(2);
-    EXPECT_FALSE(modMain::WavBuffer[1].isPlaying());  // armed, not started
+    EXPECT_FALSE(modSound::WavBuffer[1].isPlaying());  // armed, not started
     EXPECT_EQ(O(0).Enabled, -1);
     StepAt(0);
     std::vector<float> heard = Listen(20);
@@ -181,7 +181,7 @@ TEST_F(PlaySeekTest, ANoteWhoseSoundStillRingsIsFiredAndJudgedAgain) {
     SeekBMS(1);
     EXPECT_EQ(O(0).Enabled, -1);
     StepAt(0);
-    EXPECT_TRUE(modMain::WavBuffer[3].isPlaying());
+    EXPECT_TRUE(modSound::WavBuffer[3].isPlaying());
     EXPECT_EQ(modCount::Score[0].JudgeCount[0], 1);  // 10 ms late
 }
 
@@ -216,9 +216,9 @@ TEST_F(PlaySeekTest, ASeekStopsEverySound) {
     Ramp(1, 3.0);
     At(modBMSLoad::CH_BGM, 1500, 1);
     Commit();
-    modMain::WavBuffer[1].play(1);
+    modSound::WavBuffer[1].play(1);
     SeekBMS(0);
-    EXPECT_FALSE(modMain::WavBuffer[1].isPlaying());
+    EXPECT_FALSE(modSound::WavBuffer[1].isPlaying());
 }
 
 }  // namespace

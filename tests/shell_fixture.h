@@ -7,33 +7,19 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
-#include "chart/modBMSLoad.h"
-#include "platform/headless.h"
-#include "platform/platform.h"
-#include "play/modCount.h"
-#include "play/modKey.h"
-#include "shell/frmMain.h"
-#include "shell/modMain.h"
-#include "shell/settings.h"
-#include "sound/modSound.h"
+#include "support.h"
 
 namespace shelltest {
 
 namespace fs = std::filesystem;
 
 inline std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
+    return testsupport::ReadFile(path);
 }
-
 inline void WriteText(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
+    testsupport::WriteFile(path, text);
 }
 
 // While alive, no file of this process can grow past zero bytes: the way to make a folder
@@ -57,28 +43,20 @@ class NoFileWrites {
     void (*oldHandler_)(int) = nullptr;
 };
 
-class ShellTest : public ::testing::Test {
+// The program as it starts: krv.ini and error.txt in a fresh program folder, and no title yet.
+class ShellTest : public testsupport::Test {
   protected:
     void SetUp() override {
-        dev = &plat::InstallHeadless();
-        plat::SetExitThrows(true);
-        plat::SetCommandLine(0, nullptr);
-        modMain::Reset();
-        modKey::Reset();
-        modCount::Reset();
-        modSound::Reset();
-        modBMSLoad::Reset();
-        char pattern[] = "/tmp/korvane-shell-XXXXXX";
-        dir = mkdtemp(pattern);
+        Test::SetUp();
+        modMain::AppTitle.clear();
+        modMain::UseSettingsFile = true;
+        dir = tmp.path();
         modMain::AppPath = dir + "/";
-        modMain::UseInstanceHandOver = false;
         oldCwd = fs::current_path();
     }
     void TearDown() override {
         fs::current_path(oldCwd);
-        plat::SetCommandLine(0, nullptr);
-        std::error_code ec;
-        fs::remove_all(dir, ec);
+        Test::TearDown();
     }
 
     std::string Ini() const { return dir + "/krv.ini"; }
@@ -97,7 +75,6 @@ class ShellTest : public ::testing::Test {
         return -1;
     }
 
-    plat::HeadlessDevice* dev = nullptr;
     std::string dir;
     fs::path oldCwd;
 };

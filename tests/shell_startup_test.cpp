@@ -279,9 +279,9 @@ TEST_F(StartUpTest, CheckFpsMeasuresEveryHalfSecond) {
 TEST_F(StartUpTest, StageTimingAccumulatesWithoutASecondVariable) {
     modMain::StageTime[3] = 7;
     dev->SetTime(100);
-    modMain::StageMark(3);
+    modMain::StageMark(3, plat::Now());
     dev->SetTime(112);
-    modMain::StageMark(3);
+    modMain::StageMark(3, plat::Now());
     EXPECT_EQ(modMain::StageTime[3], 19);
 }
 

@@ -48,7 +48,7 @@ class SoundBadInputTest : public SoundTest {
   protected:
     // Loads the file as sound 01 of a chart, plays it, and checks the slot is empty and silent.
     void ExpectEmptyAndSilent(const std::string& path, const std::string& what) {
-        clsSoundBuffer& slot = modMain::WavBuffer[1];
+        clsSoundBuffer& slot = modSound::WavBuffer[1];
         EXPECT_FALSE(slot.init(path)) << what;
         EXPECT_FALSE(slot.isInitialized()) << what;
         EXPECT_EQ(slot.Length(), 0.0f) << what;

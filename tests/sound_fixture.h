@@ -9,19 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "chart/modBMSLoad.h"
-#include "platform/headless.h"
-#include "platform/platform.h"
 #include "platform_test_util.h"
-#include "play/modCount.h"
-#include "play/modKey.h"
-#include "shell/modMain.h"
-#include "shell/settings.h"
-#include "sound/modSound.h"
+#include "support.h"
 
 namespace soundtest {
-
-using plattest::TempDir;
 
 // A ramp that never repeats a value within 30000 samples, so a sample tells its own position.
 inline int16_t RampAt(size_t i) {
@@ -43,23 +34,11 @@ inline std::string MonoWav(const std::vector<int16_t>& samples, int rate = 44100
     return plattest::WavFile(1, 1, rate, 16, plattest::S16(samples));
 }
 
-class SoundTest : public ::testing::Test {
+class SoundTest : public testsupport::Test {
   protected:
     void SetUp() override {
-        modSound::Reset();
-        modMain::Reset();                  // releases the sounds of the test before
-        modMain::UseSettingsFile = false;  // a shutdown inside a test writes nothing
-        modMain::UseInstanceHandOver = false;
-        dev = &plat::InstallHeadless();
-        plat::SetExitThrows(true);
-        modKey::Reset();
-        modCount::Reset();
-        modBMSLoad::Reset();
+        Test::SetUp();
         dev->OpenAudio();
-    }
-    void TearDown() override {
-        modSound::Reset();
-        for (auto& s : modMain::WavBuffer) s.clear();
     }
 
     std::string Write(const std::string& name, const std::string& bytes) const {
@@ -81,8 +60,7 @@ class SoundTest : public ::testing::Test {
         return left;
     }
 
-    plat::HeadlessDevice* dev = nullptr;
-    TempDir dir;
+    const testsupport::TempDir& dir = tmp;
 };
 
 // Samples as 16-bit values (the mixer hands out floats scaled by 1/32768).

@@ -171,25 +171,25 @@ TEST_F(SoundLoaderTest, ReloadingAChartKeepsItsSoundsWithoutReadingThem) {
     modBMSLoad::BMSFileName = dir / "song/song.bms";
     load();
     ASSERT_EQ(modMain::PlayState, modMain::PS_PLAY);
-    EXPECT_TRUE(modMain::WavBuffer[1].isInitialized());
-    EXPECT_EQ(modMain::WavBuffer[2].Format().SamplesPerSec, 22050);
-    EXPECT_FALSE(modMain::WavBuffer[3].isInitialized());
+    EXPECT_TRUE(modSound::WavBuffer[1].isInitialized());
+    EXPECT_EQ(modSound::WavBuffer[2].Format().SamplesPerSec, 22050);
+    EXPECT_FALSE(modSound::WavBuffer[3].isInitialized());
     EXPECT_EQ(modMain::Settings.MaxFrequency, 225);  // 44.1 kHz is the fastest sound
 
     fs::remove(dir / "song/a.wav");
     fs::remove(dir / "song/b.ogg");
     load();
-    EXPECT_TRUE(modMain::WavBuffer[1].isInitialized());
-    EXPECT_TRUE(modMain::WavBuffer[2].isInitialized());
-    EXPECT_EQ(modMain::WavBuffer[1].DataBytes(), 8820u);
+    EXPECT_TRUE(modSound::WavBuffer[1].isInitialized());
+    EXPECT_TRUE(modSound::WavBuffer[2].isInitialized());
+    EXPECT_EQ(modSound::WavBuffer[1].DataBytes(), 8820u);
 }
 
 TEST_F(SoundLoaderTest, AChartOfMissingSoundsLoadsQuicklyAndEmpty) {
     modSound::BeginLoads();
     for (long id = 1; id <= 1295; ++id)
-        modMain::WavBuffer[id].init(dir / ("missing" + std::to_string(id) + ".wav"));
+        modSound::WavBuffer[id].init(dir / ("missing" + std::to_string(id) + ".wav"));
     EXPECT_EQ(modSound::MaxSampleRate(), 0);  // joins the loads
-    for (long id = 0; id <= 1295; ++id) EXPECT_FALSE(modMain::WavBuffer[id].isInitialized());
+    for (long id = 0; id <= 1295; ++id) EXPECT_FALSE(modSound::WavBuffer[id].isInitialized());
 }
 
 TEST_F(SoundLoaderTest, JoinAndBeginAreSafeToRepeat) {
@@ -204,11 +204,11 @@ TEST_F(SoundLoaderTest, JoinAndBeginAreSafeToRepeat) {
 }
 
 TEST_F(SoundLoaderTest, MaxSampleRateIsTheFastestLoadedSound) {
-    modMain::WavBuffer[3].init(WriteMono("a.wav", Ramp(100), 22050));
-    modMain::WavBuffer[9].init(WriteMono("b.wav", Ramp(100), 48000));
-    modMain::WavBuffer[12].init(WriteMono("c.wav", Ramp(100), 8000));
+    modSound::WavBuffer[3].init(WriteMono("a.wav", Ramp(100), 22050));
+    modSound::WavBuffer[9].init(WriteMono("b.wav", Ramp(100), 48000));
+    modSound::WavBuffer[12].init(WriteMono("c.wav", Ramp(100), 8000));
     EXPECT_EQ(modSound::MaxSampleRate(), 48000);
-    modMain::WavBuffer[9].reset();  // not initialized any more: its format no longer counts
+    modSound::WavBuffer[9].reset();  // not initialized any more: its format no longer counts
     EXPECT_EQ(modSound::MaxSampleRate(), 22050);
 }
 

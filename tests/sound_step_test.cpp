@@ -11,7 +11,7 @@ using vb::Currency;
 class SoundStepTest : public SoundTest {
   protected:
     clsSoundBuffer& Load(long id, int ms, int rate = 44100) {
-        clsSoundBuffer& s = modMain::WavBuffer[id];
+        clsSoundBuffer& s = modSound::WavBuffer[id];
         EXPECT_TRUE(s.init(WriteMono("s" + std::to_string(id) + ".wav",
                                      Constant(static_cast<size_t>(rate) * ms / 1000, 3000), rate)));
         return s;

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
+#include "base/vb.h"
 
-#include "shell/vb.h"
+#include <gtest/gtest.h>
 
 using vb::Currency;
 
@@ -8,8 +8,7 @@ TEST(Currency, ConversionsRoundHalfToEven) {
     // 0.5 and 1.5 ten-thousandths are exact in binary only as scaled values.
     EXPECT_EQ(Currency::FromDouble(0.5 / 10000 * 1).raw, 0);
     EXPECT_EQ(Currency::FromDouble(-1846.15393066406).raw, -18461539);
-    EXPECT_EQ(Currency::FromDouble(192 * static_cast<double>(240000.0f / 24960.0f)).raw,
-              18461539);
+    EXPECT_EQ(Currency::FromDouble(192 * static_cast<double>(240000.0f / 24960.0f)).raw, 18461539);
     EXPECT_THROW(Currency::FromDouble(1e16), vb::Error);
     EXPECT_EQ(vb::FormatCurrency4(Currency::FromRaw(27692309)), "2769.2309");
     EXPECT_EQ(vb::FormatCurrency4(Currency::FromRaw(-5000)), "-0.5000");

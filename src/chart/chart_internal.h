@@ -5,8 +5,8 @@
 #include <new>
 #include <string_view>
 
+#include "base/report.h"
 #include "chart/modBMSLoad.h"
-#include "shell/modMain.h"
 
 namespace modBMSLoad {
 

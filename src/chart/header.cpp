@@ -2,9 +2,11 @@
 // placements.
 #include <array>
 
+#include "base/settings_record.h"
 #include "chart/chart_internal.h"
 #include "chart/modBMSLoad.h"
-#include "shell/modMain.h"
+#include "display/surfaces.h"
+#include "sound/modSound.h"
 
 namespace modBMSLoad {
 
@@ -51,10 +53,10 @@ void IdCommand(std::string_view command, std::string_view argument) {
     Long id = DecodeId(command.substr(cut));
     if (!IdInRange(id)) return;
     if (name == "#WAV") {
-        if (id != 0) modMain::WavBuffer[id].init(PathWav + std::string(argument));
+        if (id != 0) modSound::WavBuffer[id].init(PathWav + std::string(argument));
     } else if (name == "#BMP") {
         if (modMain::Settings.BGA != 0)
-            modMain::BmpSurface[id].init(PathWav + std::string(argument), true);
+            modDraw::BmpSurface[id].init(PathWav + std::string(argument), true);
     } else if (name == "#BGA") {
         SetBga(id, argument);
     } else if (name == "#BPM") {

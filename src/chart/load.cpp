@@ -2,13 +2,14 @@
 // between, then sorting and timing.
 #include <cstring>
 
+#include "base/program.h"
+#include "base/settings_record.h"
 #include "chart/chart_internal.h"
 #include "chart/modBMSLoad.h"
+#include "display/surfaces.h"
 #include "platform/platform.h"
 #include "play/modCount.h"
 #include "play/modKey.h"
-#include "shell/frmMain.h"
-#include "shell/modMain.h"
 #include "sound/modSound.h"
 
 namespace modBMSLoad {
@@ -49,7 +50,7 @@ class MessagePump {
         if (passed_ && vb::ClockDiff(now, last_) < 1) return;
         passed_ = true;
         last_ = now;
-        modMain::MessagePass();
+        if (MessagePassHook) MessagePassHook();
     }
 
   private:
@@ -91,9 +92,9 @@ void SetPlaybackLimit() {
 }
 
 void ClearUnloadedMedia() {
-    for (auto& wav : modMain::WavBuffer)
+    for (auto& wav : modSound::WavBuffer)
         if (!wav.isInitialized()) wav.clear();
-    for (auto& bmp : modMain::BmpSurface)
+    for (auto& bmp : modDraw::BmpSurface)
         if (!bmp.isInitialized()) bmp.clear();
 }
 
@@ -109,8 +110,8 @@ std::string MakeDisplayTitle() {
 
 void ResetTables() {
     for (Long id = 0; id <= 1295; ++id) {
-        modMain::WavBuffer[id].reset();
-        modMain::BmpSurface[id].reset();
+        modSound::WavBuffer[id].reset();
+        modDraw::BmpSurface[id].reset();
         BgaTable[id].BmpNo = 0;
         BpmTable[id] = 0;
         StopTable[id] = 0;
@@ -128,6 +129,9 @@ void ResetPlayClock() {
 }
 
 }  // namespace
+
+void (*MessagePassHook)() = nullptr;
+void (*LoadStartedHook)(const std::string& fileName) = nullptr;
 
 // The header defaults every load starts from.
 void ResetHeader() {
@@ -155,7 +159,7 @@ void LoadBMS() {
         if (LoadBMSData() != 0) {
             LoadBMSSort();
             if (Total == 0) Total = vb::CSng(static_cast<double>(NoteCount[0]) + 200);
-            modMain::TitleSurface.initText(DisplayTitle);
+            modDraw::TitleSurface.initText(DisplayTitle);
             SetCaption(modMain::AppTitle + " - " + BMSFileName);
             plat::Dev().ShowWindow();
             modCount::StartTime = plat::Now();
@@ -177,7 +181,7 @@ void LoadBMSStart() {
         BMSFolder = sep == std::string::npos ? std::string() : BMSFileName.substr(0, sep + 1);
         PathWav = BMSFolder;
         ResetHeader();
-        frmMain::DialogFileName = BMSFileName;
+        if (LoadStartedHook) LoadStartedHook(BMSFileName);
         ObjCount = 0;
         for (auto& m : MeasureInfo) m.Length = Currency::FromInt(192);
         ResetTables();

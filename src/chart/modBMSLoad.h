@@ -1,11 +1,16 @@
 // The chart model and its loader: header fields, per-id tables, measures and the timed objects.
+//
+// Calls upward, kept because a load and a seek restart play: the loader and SeekBMS reset and set
+// the play clock's state (modCount's clock, objects, BGA and scores; modKey::PauseStart). The
+// shell's message pass and file dialog are reached through the hooks below.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-#include "shell/vb.h"
+#include "base/rect.h"
+#include "base/vb.h"
 
 namespace modBMSLoad {
 
@@ -43,10 +48,6 @@ struct MeasureRecord {
     Currency Time;    // ms
 };
 
-struct RECT {
-    Long Left = 0, Top = 0, Right = 0, Bottom = 0;
-};
-
 struct BgaRecord {
     Integer BmpNo = 0;
     RECT SrcRect;
@@ -71,7 +72,7 @@ extern Integer StartMeasure;
 extern Long LoadTime;     // duration of the last load in ms
 extern Long LastDotTime;  // caption progress
 
-// Per-id tables (WavBuffer and BmpSurface are the media slots of modMain).
+// Per-id tables (the sounds and pictures are in modSound::WavBuffer and modDraw::BmpSurface).
 extern vb::Array<Single, 0, 1295> BpmTable;
 extern vb::Array<Long, 0, 1295> StopTable;
 extern vb::Array<BgaRecord, 0, 1295> BgaTable;
@@ -88,6 +89,11 @@ Long DecodeId(std::string_view text);
 // which makes every two-character id holding one negative, i.e. invalid.
 constexpr Long kNonAsciiDigit = -1296;
 Long DigitValue(char32_t c);
+
+// Set by the shell: the message pass that lets window events through between the lines a load
+// reads, and the listener told the file name of each load that starts. Either may be empty.
+extern void (*MessagePassHook)();
+extern void (*LoadStartedHook)(const std::string& fileName);
 
 // Loading.
 void LoadBMS();

@@ -1,18 +1,19 @@
 // Moving play to the start of a measure: the clock, the objects already done, the tempo and BGA
 // images in force there, and the sounds that would still be ringing.
+#include "base/program.h"
+#include "base/report.h"
 #include "chart/chart_internal.h"
 #include "chart/modBMSLoad.h"
 #include "platform/platform.h"
 #include "play/modCount.h"
 #include "play/modKey.h"
-#include "shell/modMain.h"
 #include "sound/modSound.h"
 
 namespace modBMSLoad {
 
 namespace {
 
-using modMain::WavBuffer;
+using modSound::WavBuffer;
 
 bool IsSoundChannel(Integer channel) {
     return channel == CH_BGM || (channel >= 10 && channel <= 30);

@@ -1,10 +1,13 @@
 // The background animation: base, layer and miss images in the picture area at the right.
 #include <algorithm>
 
+#include "base/program.h"
+#include "base/report.h"
+#include "base/settings_record.h"
+#include "chart/modBMSLoad.h"
 #include "display/draw_internal.h"
 #include "display/modDraw.h"
 #include "play/modCount.h"
-#include "shell/modMain.h"
 
 namespace modDraw {
 
@@ -53,8 +56,8 @@ void ShowBgaImage(vb::Long id) {
     if (placement.BmpNo != 0) {
         // Clipped against the image and the whole surface, not the picture area; the record's
         // own rectangle is clipped, which is stable from frame to frame.
-        modMain::BmpSurface[placement.BmpNo].draw(vb::AddL(placement.DestX, kAreaX),
-                                                  placement.DestY, placement.SrcRect);
+        BmpSurface[placement.BmpNo].draw(BackBuffer, vb::AddL(placement.DestX, kAreaX),
+                                         placement.DestY, placement.SrcRect);
     } else {
         DrawBGA(static_cast<vb::Integer>(id));
     }
@@ -62,7 +65,7 @@ void ShowBgaImage(vb::Long id) {
 
 void DrawBGA(vb::Integer id) {
     try {
-        clsDrawSurface& image = modMain::BmpSurface[id];
+        clsDrawSurface& image = BmpSurface[id];
         const vb::Long w = image.Width();
         RECT src{0, 0, w, std::min(image.Height(), kAreaSize)};
         vb::Long x = kAreaX;
@@ -72,7 +75,7 @@ void DrawBGA(vb::Integer id) {
         } else {
             x = kAreaX + kAreaSize / 2 - w / 2;  // centred
         }
-        image.drawFast(x, 0, src);
+        image.drawFast(BackBuffer, x, 0, src);
     } catch (const vb::Error& e) {
         modMain::Report(e, "DrawBGA");
     }

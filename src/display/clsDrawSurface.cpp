@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "base/program.h"
 #include "display/pixels.h"
-#include "shell/modMain.h"
 
 namespace {
 
@@ -18,10 +18,6 @@ void SplitName(const std::string& name, std::string& folder, std::string& file) 
 }
 
 }  // namespace
-
-RECT MakeRect(vb::Long x, vb::Long y, vb::Long w, vb::Long h) {
-    return RECT{x, y, vb::AddL(x, w), vb::AddL(y, h)};
-}
 
 bool clsDrawSurface::init(const std::string& cFileName, bool blackFlag) {
     try {
@@ -106,23 +102,23 @@ void clsDrawSurface::clear() {
     reset();
 }
 
-void clsDrawSurface::draw(vb::Long X, vb::Long Y, RECT& srcRect) {
+void clsDrawSurface::draw(plat::Image& dest, vb::Long X, vb::Long Y, RECT& srcRect) {
     if (!initialized_) return;
-    RECT dest = MakeRect(X, Y, vb::SubL(srcRect.Right, srcRect.Left),
-                         vb::SubL(srcRect.Bottom, srcRect.Top));
-    if (!clipRect(dest, srcRect)) return;
-    pixels::CopyKeyed(modMain::BackBuffer, dest.Left, dest.Top, surface_, srcRect, colorKey_);
+    RECT to = MakeRect(X, Y, vb::SubL(srcRect.Right, srcRect.Left),
+                       vb::SubL(srcRect.Bottom, srcRect.Top));
+    if (!clipRect(to, srcRect)) return;
+    pixels::CopyKeyed(dest, to.Left, to.Top, surface_, srcRect, colorKey_);
 }
 
-void clsDrawSurface::drawFast(vb::Long X, vb::Long Y, const RECT& srcRect) {
+void clsDrawSurface::drawFast(plat::Image& dest, vb::Long X, vb::Long Y, const RECT& srcRect) {
     // Callers keep the copy inside both pictures; one that would not fit is skipped whole.
     if (!initialized_) return;
-    pixels::CopyKeyed(modMain::BackBuffer, X, Y, surface_, srcRect, colorKey_);
+    pixels::CopyKeyed(dest, X, Y, surface_, srcRect, colorKey_);
 }
 
-void clsDrawSurface::drawStretch(RECT& destRect, RECT& srcRect) {
+void clsDrawSurface::drawStretch(plat::Image& dest, RECT& destRect, RECT& srcRect) {
     if (!initialized_ || !clipRect(destRect, srcRect)) return;
-    pixels::StretchKeyed(modMain::BackBuffer, destRect, surface_, srcRect, colorKey_);
+    pixels::StretchKeyed(dest, destRect, surface_, srcRect, colorKey_);
 }
 
 bool clsDrawSurface::clipRect(RECT& destRect, RECT& srcRect) {

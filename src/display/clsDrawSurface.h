@@ -1,16 +1,12 @@
-// One off-screen image that copies rectangles of itself onto the composition surface, with black
-// (or green, for picture-box images) as the transparent colour.
+// One off-screen image that copies rectangles of itself onto a destination picture (the
+// composition surface), with black (or green, for picture-box images) as the transparent colour.
 #pragma once
 
 #include <string>
 
-#include "chart/modBMSLoad.h"
+#include "base/rect.h"
+#include "base/vb.h"
 #include "platform/platform.h"
-#include "shell/vb.h"
-
-using RECT = modBMSLoad::RECT;
-
-RECT MakeRect(vb::Long x, vb::Long y, vb::Long w, vb::Long h);
 
 class clsDrawSurface {
   public:
@@ -19,9 +15,9 @@ class clsDrawSurface {
     bool initText(const std::string& cstrTitle);
     void clear();
     void reset() { initialized_ = false; }
-    void draw(vb::Long X, vb::Long Y, RECT& srcRect);
-    void drawFast(vb::Long X, vb::Long Y, const RECT& srcRect);
-    void drawStretch(RECT& destRect, RECT& srcRect);
+    void draw(plat::Image& dest, vb::Long X, vb::Long Y, RECT& srcRect);
+    void drawFast(plat::Image& dest, vb::Long X, vb::Long Y, const RECT& srcRect);
+    void drawStretch(plat::Image& dest, RECT& destRect, RECT& srcRect);
     bool isInitialized() const { return initialized_; }
     vb::Long Width() const { return surfaceWidth_; }
     vb::Long Height() const { return surfaceHeight_; }

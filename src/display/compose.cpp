@@ -1,11 +1,16 @@
 // DrawMain: one frame composed by program state, with the pause veil, the information panel, the
 // measure counter, the title and the time, then presented.
+#include "base/helpers.h"
+#include "base/program.h"
+#include "base/report.h"
+#include "base/settings_record.h"
+#include "base/stage_timing.h"
+#include "chart/modBMSLoad.h"
 #include "display/draw_internal.h"
 #include "display/modDraw.h"
 #include "display/pixels.h"
 #include "platform/platform.h"
 #include "play/modCount.h"
-#include "shell/modMain.h"
 
 namespace modDraw {
 
@@ -15,7 +20,7 @@ using vb::Long;
 namespace detail {
 
 void FillBlack(const RECT& r) {
-    pixels::Fill(modMain::BackBuffer, r, 0);
+    pixels::Fill(BackBuffer, r, 0);
 }
 
 void DrawPauseVeil() {
@@ -59,7 +64,7 @@ void DrawField() {
 
 void DrawMain() {
     try {
-        modMain::StageMark(4);
+        modMain::StageMark(4, plat::Now());
         // While minimised the previous picture stays; the overlays and the present still run.
         if (!plat::Dev().IsMinimized()) DrawField();
         if (PlayState != modMain::PS_IDLE && PlayState != modMain::PS_LOAD) {
@@ -70,10 +75,9 @@ void DrawMain() {
             DrawText(TimeText(), 2, 16);
         }
         // The extras hook would run here; no extras are built in.
-        plat::Dev().Present(modMain::BackBuffer.pixels.data(), modMain::BackBuffer.width,
-                            modMain::BackBuffer.height);
-        modMain::StageMark(4);
-        modMain::StageMark(0);
+        plat::Dev().Present(BackBuffer.pixels.data(), BackBuffer.width, BackBuffer.height);
+        modMain::StageMark(4, plat::Now());
+        modMain::StageMark(0, plat::Now());
     } catch (const vb::Error& e) {
         modMain::Report(e, "DrawMain");
     }

@@ -5,12 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "chart/modBMSLoad.h"
-#include "shell/vb.h"
+#include "base/rect.h"
+#include "base/vb.h"
 
 namespace modDraw::detail {
-
-using RECT = modBMSLoad::RECT;
 
 void DrawLaneAreas();
 void DrawBottomPanels();

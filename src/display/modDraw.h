@@ -5,8 +5,9 @@
 #include <string_view>
 #include <vector>
 
-#include "chart/modBMSLoad.h"
-#include "shell/vb.h"
+#include "base/rect.h"
+#include "base/vb.h"
+#include "display/surfaces.h"
 
 namespace modDraw {
 
@@ -35,15 +36,12 @@ std::vector<PanelLine> InfoPanelLines();   // chart and options
 std::vector<PanelLine> DebugPanelLines();  // judgement counts and timings
 
 // The font cell of a character code (codes below 33 give a cell outside the font picture).
-modBMSLoad::RECT GlyphRect(vb::Long code);
+RECT GlyphRect(vb::Long code);
 // Left edge of a lane channel (11 to 18, 21 to 28); 0 for any other channel.
 vb::Long LaneX(vb::Long channel);
 // A number written with a picture such as ".00", "00", "##0.0" or "0.00": '0' a forced digit,
 // '#' an optional one, '.' the decimal point; halves round away from zero on the number's own
 // decimal digits (15 significant, or 7 for a value that came from a Single).
 std::string Fmt(double value, std::string_view picture, bool fromSingle = false);
-
-// The display keeps no state of its own between frames.
-inline void Reset() {}
 
 }  // namespace modDraw

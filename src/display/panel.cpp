@@ -5,9 +5,13 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/helpers.h"
+#include "base/program.h"
+#include "base/settings_record.h"
+#include "base/stage_timing.h"
+#include "chart/modBMSLoad.h"
 #include "display/modDraw.h"
 #include "play/modCount.h"
-#include "shell/modMain.h"
 
 namespace modDraw {
 

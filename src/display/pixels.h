@@ -5,12 +5,10 @@
 
 #include <cstdint>
 
-#include "chart/modBMSLoad.h"
+#include "base/rect.h"
 #include "platform/platform.h"
 
 namespace pixels {
-
-using RECT = modBMSLoad::RECT;
 
 // Only the red, green and blue bytes take part in a key comparison.
 constexpr uint32_t kRgbMask = 0x00FFFFFF;

@@ -2,16 +2,18 @@
 // judgement words with combo numbers, the progress gauge and the separator strip.
 #include <string>
 
+#include "base/helpers.h"
+#include "base/report.h"
+#include "base/settings_record.h"
+#include "chart/modBMSLoad.h"
 #include "display/draw_internal.h"
 #include "display/modDraw.h"
 #include "play/modCount.h"
 #include "play/modKey.h"
-#include "shell/modMain.h"
 
 namespace modDraw {
 
 using modMain::Settings;
-using modMain::Skin;
 using vb::CLng;
 using vb::Long;
 
@@ -78,27 +80,27 @@ namespace detail {
 
 void DrawLaneAreas() {
     const Long type = Settings.SkinType;
-    Skin[0].drawFast(0, 0, (type & 1) ? kAreaScratchRight : kAreaScratchLeft);
-    Skin[0].drawFast(173, 0, (type & 2) ? kAreaScratchLeft : kAreaScratchRight);
+    Skin[0].drawFast(BackBuffer, 0, 0, (type & 1) ? kAreaScratchRight : kAreaScratchLeft);
+    Skin[0].drawFast(BackBuffer, 173, 0, (type & 2) ? kAreaScratchLeft : kAreaScratchRight);
 }
 
 void DrawBottomPanels() {
     const Long type = Settings.SkinType;
-    Skin[0].drawFast(0, 224, (type & 1) ? kPanelScratchRight : kPanelScratchLeft);
-    Skin[0].drawFast(173, 224, (type & 2) ? kPanelScratchLeft : kPanelScratchRight);
+    Skin[0].drawFast(BackBuffer, 0, 224, (type & 1) ? kPanelScratchRight : kPanelScratchLeft);
+    Skin[0].drawFast(BackBuffer, 173, 224, (type & 2) ? kPanelScratchLeft : kPanelScratchRight);
 }
 
 void DrawGauge() {
     using modBMSLoad::TotalTime;
     using modCount::PlayTime;
     if (!(PlayTime < TotalTime)) return;
-    Skin[2].drawFast(162, 7, kGauge);
+    Skin[2].drawFast(BackBuffer, 162, 7, kGauge);
     // The gauge empties from the top as the chart advances.
     FillBlack(MakeRect(162, 7, 7, CLng(PlayTime.ToDouble() / TotalTime.ToDouble() * 240)));
 }
 
 void DrawStrip() {
-    Skin[0].drawFast(158, 0, kStrip);
+    Skin[0].drawFast(BackBuffer, 158, 0, kStrip);
 }
 
 }  // namespace detail
@@ -108,7 +110,7 @@ void DrawLaneFlash() {
     for (Long c = 10; c <= 30; ++c) {
         Lane lane = LaneOf(c);
         if (modCount::LaneFlash[c - 10] && lane != Lane::None)
-            Skin[1].drawFast(LaneX(c), 0, kBeam[Index(lane)]);
+            Skin[1].drawFast(BackBuffer, LaneX(c), 0, kBeam[Index(lane)]);
     }
 }
 
@@ -128,8 +130,8 @@ void DrawPlay() {
         if (225 - d < 0) break;
         try {
             Long y = CLng(kJudgeRow - d);
-            Skin[2].drawFast(1, y, kBarLine);
-            Skin[2].drawFast(174, y, kBarLine);
+            Skin[2].drawFast(BackBuffer, 1, y, kBarLine);
+            Skin[2].drawFast(BackBuffer, 174, y, kBarLine);
         } catch (const vb::Error&) {
         }
     }
@@ -188,9 +190,9 @@ void DrawObj(Long channel, Long kind, vb::Single pos, Long link) {
         if (length != 0) {
             // Five rows stretched over the whole body, from the end note down to the start.
             RECT dest = MakeRect(x, vb::SubL(y, length), kColumnRight[k] - kColumnLeft[k], length);
-            Skin[1].drawStretch(dest, src);
+            Skin[1].drawStretch(BackBuffer, dest, src);
         } else {
-            Skin[1].draw(x, y, src);
+            Skin[1].draw(BackBuffer, x, y, src);
         }
     } catch (const vb::Error& e) {
         modMain::Report(e, "DrawObj");
@@ -214,7 +216,7 @@ void DrawKeyDown() {
                 offset = first ? (flipped ? 1 : 2) : (flipped ? 2 : 1);
                 y = 227;
             }
-            Skin[1].drawFast(LaneX(c) + offset, y, kKeyDown[Index(lane)]);
+            Skin[1].drawFast(BackBuffer, LaneX(c) + offset, y, kKeyDown[Index(lane)]);
         }
         if (vb::SubL(modCount::ElapsedTime, modCount::LaneFlashTime[c - 10]) > 50)
             modCount::LaneFlash[c - 10] = false;
@@ -241,7 +243,7 @@ void DrawBomb() {
                     src = RECT{1, 1 + 64 * k, 65, 65 + 64 * k};
                 const Long h = (src.Right - src.Left) / 2;
                 const Long centre = lane == Lane::Scratch ? 16 : 8;
-                Skin[3].draw(LaneX(c) + centre - h, kJudgeRow - h, src);
+                Skin[3].draw(BackBuffer, LaneX(c) + centre - h, kJudgeRow - h, src);
             }
             if (!b.IsLongStart && age >= 120) b.Active = false;
         }
@@ -262,12 +264,12 @@ void DrawWord(const modCount::PlayerScore& s, Long x, Long dt) {
     Long top = s.Judge == 0 ? kWordTop[0] + (ElapsedTime / 50) % 5 * 15 : kWordTop[s.Judge];
     RECT src{kWordLeft, top, kWordLeft + kWordWidth, top + kGlyphHeight};
     if (dt >= 90) {
-        Skin[2].draw(x, 159, src);
+        Skin[2].draw(BackBuffer, x, 159, src);
     } else {
         // Pop-in: 21 rows high shrinking to 14, centred on row 166.
         double c = modMain::CosDeg(dt);
         RECT dest = MakeRect(x, CLng(159 - c * 3.5), kWordWidth, CLng(c * 7 + 14));
-        Skin[2].drawStretch(dest, src);
+        Skin[2].drawStretch(BackBuffer, dest, src);
     }
 }
 
@@ -285,11 +287,11 @@ void DrawCombo(const modCount::PlayerScore& s, const std::string& digits, Long x
         RECT src{9 + 15 * d, top, 24 + 15 * d, top + kGlyphHeight};
         const Long dx = vb::AddL(x0, 15 * k);
         if (dt >= 90) {
-            Skin[2].draw(dx, y, src);
+            Skin[2].draw(BackBuffer, dx, y, src);
         } else {
             double c = modMain::CosDeg(dt);
             RECT dest = MakeRect(dx, CLng(y - c * 7), 15, CLng(c * 14 + 14));
-            Skin[2].drawStretch(dest, src);
+            Skin[2].drawStretch(BackBuffer, dest, src);
         }
     }
 }

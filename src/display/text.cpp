@@ -1,10 +1,11 @@
 // The bitmap-font text and the scrolling title.
 #include <algorithm>
 
+#include "base/program.h"
+#include "base/report.h"
 #include "display/draw_internal.h"
 #include "display/modDraw.h"
 #include "platform/platform.h"
-#include "shell/modMain.h"
 
 namespace modDraw {
 
@@ -75,7 +76,7 @@ void DrawText(const std::string& text, vb::Long X, vb::Long Y) {
         // copy itself, so a line longer than the panel just ends at the edge.
         for (size_t i = 0; i < text.size() && X <= modMain::kScreenWidth;) {
             char32_t a = NextChar(text, i);
-            if (a != 32 && a <= 127) modMain::FontSurface.drawFast(X, Y, GlyphRect(vb::Long(a)));
+            if (a != 32 && a <= 127) FontSurface.drawFast(BackBuffer, X, Y, GlyphRect(vb::Long(a)));
             X = vb::AddL(X, kCell);
         }
     } catch (const vb::Error& e) {
@@ -84,14 +85,14 @@ void DrawText(const std::string& text, vb::Long X, vb::Long Y) {
 }
 
 void DrawTitle() {
-    const clsDrawSurface& title = modMain::TitleSurface;
+    const clsDrawSurface& title = TitleSurface;
     vb::Long w = title.Width(), h = title.Height();
     vb::Long now = plat::Now();
     // One pixel to the left every 20 ms; a cycle is the band plus the text.
     vb::Long k = (now / 20) % vb::AddL(w, kBandRight - kBandLeft);
     vb::Long xl = kBandRight - k;
     RECT src{std::max<vb::Long>(0, kBandLeft - xl), 0, std::min(w, kBandRight - xl), h};
-    modMain::TitleSurface.drawFast(std::max(xl, kBandLeft), 2, src);
+    TitleSurface.drawFast(BackBuffer, std::max(xl, kBandLeft), 2, src);
 }
 
 }  // namespace modDraw

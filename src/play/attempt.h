@@ -6,7 +6,7 @@
 
 #include <cmath>
 
-#include "shell/vb.h"
+#include "base/vb.h"
 
 namespace modCount {
 

@@ -3,18 +3,20 @@
 // The step never stops on an error: each statement that can fail is wrapped on its own (Attempt),
 // and the step's locals keep whatever value they had when a statement failed. A tempo of 0 thus
 // freezes the scroll (no ticks) while the chart time and the objects go on.
+#include "base/program.h"
+#include "base/settings_record.h"
 #include "chart/modBMSLoad.h"
 #include "platform/platform.h"
 #include "play/attempt.h"
 #include "play/modCount.h"
-#include "shell/modMain.h"
+#include "sound/modSound.h"
 
 namespace modCount {
 
 namespace {
 
 using modBMSLoad::ObjRecord;
-using modMain::WavBuffer;
+using modSound::WavBuffer;
 
 // The locals of one play step that objects act on.
 struct Step {

@@ -1,9 +1,9 @@
 // Judging a fired note by its lateness, and the lane light and explosion that go with it.
 #include <cmath>
 
+#include "base/settings_record.h"
 #include "chart/modBMSLoad.h"
 #include "play/modCount.h"
-#include "shell/modMain.h"
 
 namespace modCount {
 

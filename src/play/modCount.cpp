@@ -1,9 +1,11 @@
 // The play clock's frame step and its state.
 #include "play/modCount.h"
 
+#include "base/program.h"
+#include "base/report.h"
+#include "base/stage_timing.h"
 #include "chart/modBMSLoad.h"
 #include "platform/platform.h"
-#include "shell/modMain.h"
 #include "sound/modSound.h"
 
 namespace modCount {
@@ -32,7 +34,7 @@ void LoadChart() {
 
 void CountMain() {
     try {
-        modMain::StageMark(2);
+        modMain::StageMark(2, plat::Now());
         if (modMain::PlayState != modMain::PS_PAUSE) {
             ElapsedTime = vb::ClockDiff(plat::Now(), StartTime);
             FrameCount = vb::AddL(FrameCount, 1);
@@ -41,7 +43,7 @@ void CountMain() {
             LoadChart();
         else if (modMain::PlayState == modMain::PS_PLAY)
             CountPlay();
-        modMain::StageMark(2);
+        modMain::StageMark(2, plat::Now());
     } catch (const vb::Error& e) {
         modMain::Report(e, "CountMain");
     }

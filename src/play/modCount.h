@@ -1,7 +1,7 @@
 // The play clock: fires due objects, judges notes and keeps the score.
 #pragma once
 
-#include "shell/vb.h"
+#include "base/vb.h"
 
 namespace modCount {
 

@@ -1,9 +1,12 @@
 #include "play/modKey.h"
 
+#include "base/program.h"
+#include "base/report.h"
+#include "base/settings_record.h"
+#include "base/stage_timing.h"
 #include "chart/modBMSLoad.h"
 #include "platform/platform.h"
 #include "play/modCount.h"
-#include "shell/modMain.h"
 #include "sound/modSound.h"
 
 namespace modKey {
@@ -29,10 +32,10 @@ void SetScratchLayout() {
         Integer odd1, even1, scratch1, odd2, even2, scratch2;
     };
     static constexpr Layout kLayouts[4] = {
-        {34, 53, 1, 174, 193, 298},    // L/R
-        {1, 20, 125, 174, 193, 298},   // R/R
-        {34, 53, 1, 207, 226, 174},    // L/L
-        {1, 20, 125, 207, 226, 174},   // R/L
+        {34, 53, 1, 174, 193, 298},   // L/R
+        {1, 20, 125, 174, 193, 298},  // R/R
+        {34, 53, 1, 207, 226, 174},   // L/L
+        {1, 20, 125, 207, 226, 174},  // R/L
     };
     Long t = modMain::Settings.SkinType;
     if (t < 0 || t > 3) return;
@@ -62,8 +65,12 @@ namespace {
 using modMain::Settings;
 using plat::vk::Digit0;
 
-bool IsPressed(int vk) { return KeyState[vk] == 2; }
-bool IsDown(int vk) { return KeyState[vk] != 0; }
+bool IsPressed(int vk) {
+    return KeyState[vk] == 2;
+}
+bool IsDown(int vk) {
+    return KeyState[vk] != 0;
+}
 
 void SampleKeyboard() {
     for (int vk = 0; vk <= 255; ++vk) {
@@ -83,12 +90,18 @@ void SampleKeyboard() {
 void SeekKeys() {
     using namespace plat::vk;
     Long m = modCount::CurrentMeasure;
-    if (IsPressed(Home)) modBMSLoad::SeekBMS(0);
-    else if (IsPressed(End)) modBMSLoad::SeekBMS(modBMSLoad::MaxMeasure);
-    else if (IsPressed(PageDown)) modBMSLoad::SeekBMS(vb::CInt(m + 4.0));
-    else if (IsPressed(Down)) modBMSLoad::SeekBMS(vb::CInt(m + 1.0));
-    else if (IsPressed(PageUp)) modBMSLoad::SeekBMS(vb::CInt(m - 4.0));
-    else if (IsPressed(Up)) modBMSLoad::SeekBMS(vb::CInt(m - 1.0));
+    if (IsPressed(Home))
+        modBMSLoad::SeekBMS(0);
+    else if (IsPressed(End))
+        modBMSLoad::SeekBMS(modBMSLoad::MaxMeasure);
+    else if (IsPressed(PageDown))
+        modBMSLoad::SeekBMS(vb::CInt(m + 4.0));
+    else if (IsPressed(Down))
+        modBMSLoad::SeekBMS(vb::CInt(m + 1.0));
+    else if (IsPressed(PageUp))
+        modBMSLoad::SeekBMS(vb::CInt(m - 4.0));
+    else if (IsPressed(Up))
+        modBMSLoad::SeekBMS(vb::CInt(m - 1.0));
 }
 
 // Keys 1 and 2: scroll speed on a 0.25 grid; both held walk it back to 1.0.
@@ -96,9 +109,12 @@ void HiSpeedKeys() {
     const int k1 = Digit0 + 1, k2 = Digit0 + 2;
     Single& hs = Settings.HS;
     if (IsDown(k1) && IsDown(k2)) {
-        if (hs > 1.0f) hs = static_cast<Single>(hs - 0.25);
-        else if (hs < 1.0f) hs = static_cast<Single>(hs + 0.25);
-        else KeyRepeat[k1] = KeyRepeat[k2] = 250;
+        if (hs > 1.0f)
+            hs = static_cast<Single>(hs - 0.25);
+        else if (hs < 1.0f)
+            hs = static_cast<Single>(hs + 0.25);
+        else
+            KeyRepeat[k1] = KeyRepeat[k2] = 250;
     } else if (IsPressed(k2)) {
         hs = static_cast<Single>(vb::Int((hs + 0.25) * 4) * 0.25);
     } else if (IsPressed(k1) && hs > 0.25f) {
@@ -147,8 +163,10 @@ void OptionKeys() {
     }
     if (IsPressed(Digit0 + 9)) Settings.DispInfo = !Settings.DispInfo;
     if (IsPressed(Digit0)) {
-        if (modMain::PlayState == modMain::PS_PLAY) PlayPause();
-        else if (modMain::PlayState == modMain::PS_PAUSE) PlayResume();
+        if (modMain::PlayState == modMain::PS_PLAY)
+            PlayPause();
+        else if (modMain::PlayState == modMain::PS_PAUSE)
+            PlayResume();
     }
     if (IsPressed(plat::vk::F1)) {
         Long& a = Settings.AutoPlay;
@@ -185,13 +203,13 @@ void Commands() {
 
 void KeyMain() {
     try {
-        modMain::StageMark(1);
+        modMain::StageMark(1, plat::Now());
         // Keys belong to whichever window has the focus; ours only acts while it has it.
         if (plat::Dev().IsActive()) {
             SampleKeyboard();
             Commands();
         }
-        modMain::StageMark(1);
+        modMain::StageMark(1, plat::Now());
     } catch (const vb::Error& e) {
         modMain::Report(e, "KeyMain");
     }

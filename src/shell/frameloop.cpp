@@ -34,7 +34,7 @@ void Pace() {
 
 void Frame() {
     MessagePass();
-    StageMark(0);
+    StageMark(0, plat::Now());
     modKey::KeyMain();
     modCount::CountMain();
     modSound::SoundMain();

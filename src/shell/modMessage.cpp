@@ -1,7 +1,7 @@
+#include "base/vb.h"
 #include "platform/platform.h"
 #include "shell/cmdline.h"
 #include "shell/frmMain.h"
-#include "shell/vb.h"
 
 namespace modMessage {
 

@@ -11,20 +11,23 @@ namespace render {
 struct Options {
     std::string chart;
     bool dump = false;
-    int64_t seed = -1;          // -1: seeded from the clock
-    int measure = 0;            // start measure (0 = from the beginning)
+    int64_t seed = -1;  // -1: seeded from the clock
+    int measure = 0;    // start measure (0 = from the beginning)
     int fps = 60;
     std::vector<std::pair<std::string, std::string>> sets;  // --set Field=Value
-    std::string wav;            // --wav FILE
+    std::string wav;                                        // --wav FILE
     bool stats = false;
-    std::vector<std::pair<std::string, int64_t>> pngs;      // --png FILE --at MS
-    bool progress = false;      // standard error is a terminal
+    std::vector<std::pair<std::string, int64_t>> pngs;  // --png FILE --at MS
+    bool progress = false;                              // standard error is a terminal
 };
 
 // Parses the command line; on a usage error returns false with a message.
 bool ParseArgs(int argc, char** argv, Options& opts, std::string& error);
 // Loads the chart like the player and prints the model. Exit code.
 int Dump(const Options& opts);
+// The model as Dump prints it, in tab-separated lines: the header fields, the measures 0 to
+// MaxMeasure + 1, every record of Obj.
+std::string DumpText();
 // Plays the chart to the end of its sounds on the headless device. Exit code.
 int Play(const Options& opts);
 // Applies one --set Field=Value to the settings record; false for an unknown field or bad value.

@@ -76,7 +76,7 @@ struct PngRequest {
 
 void WritePng(PngRequest& png) {
     png.written = true;
-    if (!plat::WritePng(png.file, modMain::BackBuffer))
+    if (!plat::WritePng(png.file, modDraw::BackBuffer))
         std::fprintf(stderr, "korvane-render: cannot write %s\n", png.file.c_str());
 }
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "shell/vb.h"
+#include "base/vb.h"
 
 namespace modMain {
 

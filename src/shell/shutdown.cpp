@@ -1,9 +1,11 @@
 #include <ctime>
 #include <exception>
 
+#include "display/surfaces.h"
 #include "platform/platform.h"
 #include "shell/modMain.h"
 #include "shell/settings.h"
+#include "sound/modSound.h"
 
 namespace modMain {
 
@@ -47,7 +49,8 @@ std::string Zone(std::string text) {
 }
 
 void ReleaseMedia() {
-    ClearEach(WavBuffer);
+    using namespace modDraw;
+    ClearEach(modSound::WavBuffer);
     Step([] {
         if (AudioOpen) plat::Dev().CloseAudio();
         AudioOpen = false;
@@ -82,7 +85,7 @@ std::string ErrorMessageText(Long errNo, const std::string& errDescription,
            ErrorText(errNo, errDescription, procName) + "」";
 }
 
-void ShutDown(Long errNo, const std::string& errDescription, const std::string& procName) {
+void EndProgram(Long errNo, const std::string& errDescription, const std::string& procName) {
     // A failure inside one of the steps below that tries to end the program again only fails
     // that step.
     if (ShuttingDown) throw vb::Error(errNo, errDescription);
@@ -105,10 +108,6 @@ void ShutDown(Long errNo, const std::string& errDescription, const std::string& 
         plat::Dev().ShowMessageBox(AppTitle, ErrorMessageText(errNo, errDescription, procName));
     });
     End(1);
-}
-
-void Report(const vb::Error& e, const std::string& procName) {
-    ShutDown(e.number, e.description, procName);
 }
 
 }  // namespace modMain

@@ -2,6 +2,7 @@
 #include <exception>
 
 #include "chart/modBMSLoad.h"
+#include "display/surfaces.h"
 #include "platform/platform.h"
 #include "play/modKey.h"
 #include "shell/cmdline.h"
@@ -36,6 +37,8 @@ void ResetChartValues() {
 }
 
 void LoadSkins() {
+    using modDraw::FontSurface;
+    using modDraw::Skin;
     FontSurface.init(AppPath + "image/font.png", false);
     for (int i = 0; i <= 3; ++i) Skin[i].init(SkinPath(i), false);
 }
@@ -46,6 +49,7 @@ void LoadSkins() {
 // that cannot be made is reported where the drawing side is set up, after the settings were read,
 // so the report still writes them back unchanged.
 void StartUp() {
+    InstallHooks();
     try {
         AppTitle = "Korvane " + std::to_string(kVersionMajor) + "." +
                    std::to_string(kVersionMinor) + "." + std::to_string(kVersionRevision);
@@ -65,7 +69,7 @@ void StartUp() {
         LoadConfig();
         if (!VideoOpen) ShutDown(-2, "DirectDraw init failed.", "StartUp");
         plat::Dev().SetVsync(Settings.VSYNC);
-        BackBuffer.pixels.assign(BackBuffer.pixels.size(), 0);
+        modDraw::BackBuffer.pixels.assign(modDraw::BackBuffer.pixels.size(), 0);
         LoadSkins();
         AudioOpen = plat::Dev().OpenAudio();
         if (!AudioOpen) ShutDown(-3, "DirectSound init failed.", "StartUp");

@@ -1,8 +1,9 @@
 #include "sound/clsSoundBuffer.h"
 
+#include "base/helpers.h"
+#include "base/settings_record.h"
 #include "platform/platform.h"
 #include "play/modCount.h"
-#include "shell/modMain.h"
 #include "sound/loader.h"
 
 namespace {

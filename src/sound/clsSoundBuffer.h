@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "base/vb.h"
 #include "platform/mixer.h"
-#include "shell/vb.h"
 
 struct WAVEFORMATEX {
     vb::Integer FormatTag = 0;

@@ -2,8 +2,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "base/helpers.h"
 #include "platform/platform.h"
-#include "shell/modMain.h"
 #include "sound/loader.h"
 
 namespace modSound {

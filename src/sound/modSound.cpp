@@ -1,13 +1,17 @@
 #include "sound/modSound.h"
 
-#include "shell/modMain.h"
+#include "base/program.h"
+#include "base/report.h"
+#include "base/settings_record.h"
+#include "base/stage_timing.h"
+#include "platform/platform.h"
 #include "sound/loader.h"
 
 namespace modSound {
 
-namespace {
+vb::Array<clsSoundBuffer, 0, 1295> WavBuffer;
 
-using modMain::WavBuffer;
+namespace {
 
 // Runs `step` over every sound slot; a run-time error goes to the report under `procName`.
 template <typename Step>
@@ -23,9 +27,9 @@ void EverySound(const char* procName, Step step) {
 
 void SoundMain() {
     try {
-        modMain::StageMark(3);
+        modMain::StageMark(3, plat::Now());
         if (modMain::PlayState == modMain::PS_END) SoundCheck();
-        modMain::StageMark(3);
+        modMain::StageMark(3, plat::Now());
     } catch (const vb::Error& e) {
         modMain::Report(e, "SoundMain");
     }
@@ -81,6 +85,7 @@ int MaxSampleRate() {
 
 void Reset() {
     JoinPendingLoads();
+    for (auto& s : WavBuffer) s.clear();
 }
 
 }  // namespace modSound

@@ -1,7 +1,17 @@
-// The sound step and the operations on every loaded sound at once.
+// The chart's sounds: their slots, the sound step and the operations on every loaded sound at once.
+//
+// Call upward, kept because a sound's position is a time on the chart: clsSoundBuffer reads the
+// play clock (modCount::PlayTime) to start, pause and place a sound. The end of a single play goes
+// through modMain::ShutDown (base/report.h).
 #pragma once
 
+#include "base/vb.h"
+#include "sound/clsSoundBuffer.h"
+
 namespace modSound {
+
+// The #WAV ids, created once for the program's lifetime.
+extern vb::Array<clsSoundBuffer, 0, 1295> WavBuffer;
 
 void SoundMain();
 void SoundCheck();
@@ -20,7 +30,7 @@ int MaxSampleRate();
 void BeginLoads();
 void JoinPendingLoads();
 
-// Finishes any open batch (tests).
+// Finishes any open batch and clears every slot (tests).
 void Reset();
 
 }  // namespace modSound

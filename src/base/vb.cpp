@@ -1,28 +1,10 @@
-#include "shell/vb.h"
+#include "base/vb.h"
 
 #include <charconv>
 #include <cstdio>
 #include <limits>
 
 namespace vb {
-
-std::string ErrorDescription(int32_t number) {
-    switch (number) {
-        case 5: return "Invalid procedure call or argument";
-        case 6: return "Overflow";
-        case 7: return "Out of memory";
-        case 9: return "Subscript out of range";
-        case 11: return "Division by zero";
-        case 13: return "Type mismatch";
-        case 52: return "Bad file name or number";
-        case 53: return "File not found";
-        case 62: return "Input past end of file";
-        case 75: return "Path/File access error";
-        default: return "Application-defined or object-defined error";
-    }
-}
-
-void Raise(int32_t number) { throw Error(number, ErrorDescription(number)); }
 
 Long CLng(double x) {
     double r = RoundHalfEven(x);
@@ -97,7 +79,9 @@ std::string FormatCurrency4(Currency c) {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
 
 // Reads &H / &O digits; VB gives up to 4 hex digits (6 octal) the Integer meaning, longer ones
 // the Long meaning, so &HFFFF is -1.
@@ -108,10 +92,14 @@ double ValRadix(std::string_view s, size_t i, int radix) {
         char c = s[i];
         if (IsBlank(c)) continue;
         int d;
-        if (c >= '0' && c <= '9') d = c - '0';
-        else if (radix == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-        else if (radix == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
-        else break;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (radix == 16 && c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        else if (radix == 16 && c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
+        else
+            break;
         if (d >= radix) break;
         v = v * static_cast<uint64_t>(radix) + static_cast<uint64_t>(d);
         if (v > 0xFFFFFFFFull) Overflow();
@@ -249,9 +237,15 @@ std::string Significant(double v, int digits) {
 
 }  // namespace
 
-std::string Str(float v) { return Significant(static_cast<double>(v), 7); }
-std::string Str(double v) { return Significant(v, 15); }
-std::string Str(int64_t v) { return std::to_string(v); }
+std::string Str(float v) {
+    return Significant(static_cast<double>(v), 7);
+}
+std::string Str(double v) {
+    return Significant(v, 15);
+}
+std::string Str(int64_t v) {
+    return std::to_string(v);
+}
 
 std::string RoundTrip(float v) {
     char buf[32];
@@ -259,7 +253,9 @@ std::string RoundTrip(float v) {
     return std::string(buf, r.ptr);
 }
 
-std::string BoolText(bool b) { return b ? "True" : "False"; }
+std::string BoolText(bool b) {
+    return b ? "True" : "False";
+}
 
 bool ParseBool(std::string_view text) {
     size_t b = 0, e = text.size();

@@ -1,8 +1,6 @@
 // korvane-render CHART --dump: loads the chart like the player, on the headless device and with
 // the settings of a new krv.ini (the file itself is neither read nor written), and prints the
 // model.
-#include "chart/dump.h"
-
 #include <cstdio>
 
 #include "chart/modBMSLoad.h"

@@ -1,30 +1,16 @@
-// The arithmetic and data conventions every module shares: run-time errors with numbers,
-// fixed-point Currency, banker's rounding, bounds-checked arrays and the text-to-number rule.
+// The arithmetic and data conventions every module shares: the VB types, fixed-point Currency,
+// banker's rounding, the conversions between numbers and text (errors and arrays included).
 #pragma once
 
 #include <cmath>
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 #include <string_view>
-#include <vector>
+
+#include "base/array.h"
+#include "base/error.h"
 
 namespace vb {
-
-// A run-time error: number and description, as the error report logs them.
-struct Error : std::exception {
-    int32_t number;
-    std::string description;
-    Error(int32_t n, std::string d) : number(n), description(std::move(d)) {}
-    const char* what() const noexcept override { return description.c_str(); }
-};
-
-[[noreturn]] void Raise(int32_t number);  // the standard description for the number
-[[noreturn]] inline void Overflow() { Raise(6); }
-[[noreturn]] inline void SubscriptOutOfRange() { Raise(9); }
-[[noreturn]] inline void DivisionByZero() { Raise(11); }
-[[noreturn]] inline void TypeMismatch() { Raise(13); }
-std::string ErrorDescription(int32_t number);
 
 using Integer = int16_t;
 using Long = int32_t;
@@ -32,7 +18,9 @@ using Single = float;
 using Boolean = bool;  // stored as bool; VB's -1 is produced where a record field needs it
 
 // Nearest whole number, halves to even (the FPU's default rounding mode).
-inline double RoundHalfEven(double x) { return std::nearbyint(x); }
+inline double RoundHalfEven(double x) {
+    return std::nearbyint(x);
+}
 
 // Conversions to whole numbers: round half to even, overflow is error 6.
 Long CLng(double x);
@@ -40,7 +28,9 @@ Integer CInt(double x);
 // Conversion to Single: rounds to the nearest float; beyond the float range is error 6.
 Single CSng(double x);
 // Int(): rounds down (a double result, as VB's Int keeps the type).
-inline double Int(double x) { return std::floor(x); }
+inline double Int(double x) {
+    return std::floor(x);
+}
 
 // Long arithmetic with VB's overflow check.
 Long AddL(Long a, Long b);
@@ -86,54 +76,6 @@ struct Currency {
 // Text of a Currency with exactly four decimals ("2769.2309", "-0.5000").
 std::string FormatCurrency4(Currency c);
 
-// Array with declared bounds that checks every index (error 9 outside them).
-template <typename T, long Lo, long Hi>
-class Array {
-public:
-    static constexpr long kLower = Lo;
-    static constexpr long kUpper = Hi;
-    T& operator[](long i) {
-        if (i < Lo || i > Hi) SubscriptOutOfRange();
-        return items_[static_cast<size_t>(i - Lo)];
-    }
-    const T& operator[](long i) const {
-        if (i < Lo || i > Hi) SubscriptOutOfRange();
-        return items_[static_cast<size_t>(i - Lo)];
-    }
-    T* begin() { return items_; }
-    T* end() { return items_ + (Hi - Lo + 1); }
-    const T* begin() const { return items_; }
-    const T* end() const { return items_ + (Hi - Lo + 1); }
-    void Fill(const T& v) {
-        for (auto& x : items_) x = v;
-    }
-
-private:
-    T items_[Hi - Lo + 1]{};
-};
-
-// Dynamic array with lower bound 0 (ReDim Preserve keeps the contents).
-template <typename T>
-class DynArray {
-public:
-    long UBound() const { return static_cast<long>(items_.size()) - 1; }
-    void ReDim(long upper) { items_.assign(static_cast<size_t>(upper + 1), T{}); }
-    void ReDimPreserve(long upper) { items_.resize(static_cast<size_t>(upper + 1)); }
-    T& operator[](long i) {
-        if (i < 0 || i > UBound()) SubscriptOutOfRange();
-        return items_[static_cast<size_t>(i)];
-    }
-    const T& operator[](long i) const {
-        if (i < 0 || i > UBound()) SubscriptOutOfRange();
-        return items_[static_cast<size_t>(i)];
-    }
-    T* data() { return items_.data(); }
-    const T* data() const { return items_.data(); }
-
-private:
-    std::vector<T> items_;
-};
-
 // The number of a text: the longest leading number, VB's Val (blanks and tabs skipped anywhere,
 // sign, digits, decimal point, exponent E or D, &H hexadecimal and &O octal); 0 when none.
 double Val(std::string_view text);
@@ -145,8 +87,12 @@ bool IsNumeric(std::string_view text);
 std::string Str(float v);
 std::string Str(double v);
 std::string Str(int64_t v);
-inline std::string Str(int32_t v) { return Str(static_cast<int64_t>(v)); }
-inline std::string Str(int16_t v) { return Str(static_cast<int64_t>(v)); }
+inline std::string Str(int32_t v) {
+    return Str(static_cast<int64_t>(v));
+}
+inline std::string Str(int16_t v) {
+    return Str(static_cast<int64_t>(v));
+}
 
 // Shortest text that reads back (by Val) to exactly the same float.
 std::string RoundTrip(float v);

@@ -1,0 +1,7 @@
+#include "base/settings_record.h"
+
+namespace modMain {
+
+SettingsRecord Settings;
+
+}  // namespace modMain
