@@ -59,18 +59,22 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-// The lines of both texts in order, each marked ' ' (in both), '-' (expected only) or '+'
-// (actual only), from a longest common subsequence; texts too long for that are compared from
-// their first differing line on.
+// The lines of both texts in order, each marked "  " (in both), "- " (expected only) or "+ "
+// (actual only) and numbered in its own text, from a longest common subsequence after the common
+// start; texts too long for that show everything from their first differing line.
 std::vector<std::string> LineDiff(const std::vector<std::string>& a,
                                   const std::vector<std::string>& b) {
     size_t start = 0;
     while (start < a.size() && start < b.size() && a[start] == b[start]) ++start;
     size_t n = a.size() - start, m = b.size() - start;
     std::vector<std::string> out;
+    auto add = [&](const char* mark, size_t number, const std::string& text) {
+        out.push_back(mark + std::to_string(number + 1) + ": " + text);
+    };
+    if (start > 0) add("  ", start - 1, a[start - 1]);
     if (n * m > 4000000) {
-        for (size_t i = start; i < a.size(); ++i) out.push_back("- " + a[i]);
-        for (size_t j = start; j < b.size(); ++j) out.push_back("+ " + b[j]);
+        for (size_t i = start; i < a.size(); ++i) add("- ", i, a[i]);
+        for (size_t j = start; j < b.size(); ++j) add("+ ", j, b[j]);
         return out;
     }
     std::vector<std::vector<uint32_t>> lcs(n + 1, std::vector<uint32_t>(m + 1, 0));
@@ -81,12 +85,14 @@ std::vector<std::string> LineDiff(const std::vector<std::string>& a,
     size_t i = 0, j = 0;
     while (i < n || j < m) {
         if (i < n && j < m && a[start + i] == b[start + j]) {
-            out.push_back("  " + a[start + i]);
+            add("  ", start + i, a[start + i]);
             ++i, ++j;
-        } else if (j < m && (i == n || lcs[i][j + 1] >= lcs[i + 1][j])) {
-            out.push_back("+ " + b[start + j++]);
+        } else if (i < n && (j == m || lcs[i + 1][j] >= lcs[i][j + 1])) {
+            add("- ", start + i, a[start + i]);
+            ++i;
         } else {
-            out.push_back("- " + a[start + i++]);
+            add("+ ", start + j, b[start + j]);
+            ++j;
         }
     }
     return out;

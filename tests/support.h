@@ -64,7 +64,8 @@ class Test : public ::testing::Test {
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 
-// Equal texts, or a failure that lists the lines that differ (- expected, + actual).
+// Equal texts, or a failure that lists the lines that differ, numbered, with the lines around
+// them (- expected, + actual).
 ::testing::AssertionResult SameText(const std::string& expected, const std::string& actual);
 
 // One record of a case table; `line` is where it starts in the file.
