@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -153,6 +154,20 @@ std::string Trimmed(const std::string& s) {
     return failure;
 }
 
+bool UpdatingExpected() {
+    const char* v = std::getenv("KORVANE_UPDATE_EXPECTED");
+    return v && std::string(v) == "1";
+}
+
+::testing::AssertionResult SameTextAsFile(const std::string& expectedPath,
+                                          const std::string& actual) {
+    if (UpdatingExpected()) {
+        WriteFile(expectedPath, actual);
+        return ::testing::AssertionSuccess();
+    }
+    return SameText(ReadFile(expectedPath), actual) << "(expected: " << expectedPath << ")";
+}
+
 std::string Case::at(const std::string& key) const {
     auto it = fields.find(key);
     if (it != fields.end()) return it->second;
@@ -187,6 +202,10 @@ std::vector<Case> ReadCases(const std::string& path) {
 }
 
 ::testing::AssertionResult SamePicture(const std::string& goldenPng, const plat::Image& actual) {
+    if (UpdatingExpected())
+        return plat::WritePng(goldenPng, actual)
+                   ? ::testing::AssertionSuccess()
+                   : ::testing::AssertionFailure() << "cannot write " << goldenPng;
     std::optional<plat::Image> golden = plat::DecodeImage(goldenPng, false);
     std::string why;
     if (!golden) {

@@ -68,6 +68,13 @@ void WriteFile(const std::string& path, const std::string& bytes);
 // them (- expected, + actual).
 ::testing::AssertionResult SameText(const std::string& expected, const std::string& actual);
 
+// With KORVANE_UPDATE_EXPECTED=1 in the environment, the expected files are rewritten from what
+// the program produced instead of compared (review the change with git diff, then commit).
+bool UpdatingExpected();
+// The text equals the file's contents (SameText), or, when updating, becomes them.
+::testing::AssertionResult SameTextAsFile(const std::string& expectedPath,
+                                          const std::string& actual);
+
 // One record of a case table; `line` is where it starts in the file.
 struct Case {
     int line = 0;
@@ -80,7 +87,7 @@ std::vector<Case> ReadCases(const std::string& path);
 
 // The picture equals the PNG file pixel by pixel. On a mismatch the picture is written to
 // KORVANE_BINARY_DIR/test-output/<name of the PNG> and the failure names the first pixel that
-// differs.
+// differs. When updating expected files, the picture becomes the PNG file.
 ::testing::AssertionResult SamePicture(const std::string& goldenPng, const plat::Image& actual);
 
 // KORVANE_SOURCE_DIR/tests/data/<relative>.
