@@ -1,6 +1,8 @@
 # Reads a plain PPM (P3) screenshot and describes one rectangle of it:
 #   nonblack=<pixels that are not pure black> checksum=<a sum that changes with any pixel>
-# Variables: x0 y0 x1 y1 (inclusive), rows = "all" | "odd" | "even" (which rows count).
+# Variables: x0 y0 x1 y1 (inclusive), rows = "all" | "odd" | "even" (which rows count), white = 1
+# to see only pure white pixels (the bitmap font's) and take the rest as black. The checksum
+# goes by the place within the rectangle, so equal pictures in two places give equal sums.
 # Usage: awk -v x0=0 -v y0=0 -v x1=330 -v y1=255 -v rows=odd -f window_pixels.awk shot.ppm
 # The pixels are taken as they stream past; nothing but the header is kept.
 BEGIN {
@@ -31,8 +33,9 @@ BEGIN {
         if (x < x0 || x > x1 || y < y0) continue
         if (rows == "odd" && y % 2 == 0) continue
         if (rows == "even" && y % 2 == 1) continue
+        if (white && rgb != 16777215) rgb = 0
         if (rgb != 0) ++nonblack
-        checksum = (checksum * 31 + rgb + x * 7 + y * 13) % 1000000007
+        checksum = (checksum * 31 + rgb + (x - x0) * 7 + (y - y0) * 13) % 1000000007
     }
 }
 END {
