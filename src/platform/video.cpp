@@ -59,7 +59,7 @@ struct Video::State {
     int64_t firstEndUs = 0;  // before this the first frame is the right one (a frame's length)
 
     // The caller's side.
-    Image shown;
+    Image shown;  // empty until first asked for: opening stays cheap
     int64_t shownUs = 0;
     int64_t lastAskUs = 0;
     bool fresh = true;  // the decoder stands right after the first frame, as opening left it
@@ -110,7 +110,6 @@ std::unique_ptr<Video> Video::Open(const std::string& path, bool greyToBlack) {
     if (!s->decoder) return nullptr;
     s->info = s->decoder->Info();
     s->decoder->Convert(first, s->first, greyToBlack);
-    s->shown = s->first;
     double fps = s->info.fps;
     s->firstEndUs = fps >= 1 ? static_cast<int64_t>(1000000 / fps) : 40000;
     return std::unique_ptr<Video>(new Video(std::move(s)));
@@ -131,7 +130,8 @@ bool Video::Unchanged() const {
 
 size_t Video::Bytes() const {
     std::lock_guard lock(s_->mutex);
-    size_t frames = 2 + s_->queue.size() + s_->spare.size() + (s_->workerConverting ? 1 : 0);
+    size_t frames = (s_->shown.pixels.empty() ? 1 : 2) + s_->queue.size() + s_->spare.size() +
+                    (s_->workerConverting ? 1 : 0);
     // The decoder's own estimate is read only when no worker could be changing it.
     size_t decoder = s_->worker.joinable() ? 0 : s_->decoder->Bytes();
     return frames * kFrameBytes + decoder;
@@ -142,6 +142,7 @@ size_t Video::Bytes() const {
 const Image& Video::Frame(int64_t ms) {
     State& s = *s_;
     const int64_t us = ToUs(ms);
+    if (s.shown.pixels.empty()) s.shown = s.first;
     const bool start = !s.worker.joinable() || s.stop;
     if (start) s.PrepareWorker(us);
     std::lock_guard lock(s.mutex);
@@ -279,6 +280,7 @@ const Image& Video::FrameAt(int64_t ms) {
     State& s = *s_;
     s.JoinWorker();
     const int64_t us = ToUs(ms);
+    if (s.shown.pixels.empty()) s.shown = s.first;
     if (!s.steppedValid && s.fresh) {
         // Opening left the decoder right after the first frame.
         s.shown.pixels = s.first.pixels;

@@ -61,6 +61,17 @@ void FitSize(const AVFrame* f, int& outW, int& outH) {
     }
 }
 
+// The first real video stream; a cover picture stored as a one-frame stream does not count.
+int VideoStream(const AVFormatContext* format) {
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        const AVStream* st = format->streams[i];
+        if (st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
+            !(st->disposition & AV_DISPOSITION_ATTACHED_PIC))
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
 }  // namespace
 
 void FrameDeleter::operator()(AVFrame* frame) const {
@@ -129,17 +140,18 @@ bool Decoder::OpenStreams() {
         s.format = nullptr;  // freed by the failed open
         return false;
     }
-    if (avformat_find_stream_info(s.format, nullptr) < 0) return false;
-
-    // The first real video stream; a cover picture stored as a one-frame stream does not count.
-    for (unsigned i = 0; i < s.format->nb_streams; ++i) {
-        const AVStream* st = s.format->streams[i];
-        if (st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
-            !(st->disposition & AV_DISPOSITION_ATTACHED_PIC) && s.index < 0)
-            s.index = static_cast<int>(i);
-        else
-            s.format->streams[i]->discard = AVDISCARD_ALL;
+    // A container whose header names a video stream fully is read no further: analysing the
+    // stream's first packets costs most of an open. Headerless ones (MPEG program streams) and
+    // incomplete headers are analysed.
+    s.index = VideoStream(s.format);
+    const AVCodecParameters* named = s.index >= 0 ? s.format->streams[s.index]->codecpar : nullptr;
+    if (!named || named->codec_id == AV_CODEC_ID_NONE || named->width <= 0 || named->height <= 0 ||
+        (s.format->ctx_flags & AVFMTCTX_NOHEADER)) {
+        if (avformat_find_stream_info(s.format, nullptr) < 0) return false;
+        s.index = VideoStream(s.format);
     }
+    for (unsigned i = 0; i < s.format->nb_streams; ++i)
+        if (static_cast<int>(i) != s.index) s.format->streams[i]->discard = AVDISCARD_ALL;
     if (s.index < 0) return false;
     AVStream* st = s.format->streams[s.index];
     const AVCodecParameters* par = st->codecpar;
@@ -330,25 +342,30 @@ void Decoder::Convert(const RawFrame& in, Image& out, bool greyToBlack) {
     FitSize(f, w, h);
     if (!PrepareScaler(f, w, h)) return;
     Streams& s = *av_;
-    // Scaled into a packed buffer whose rows keep the alignment the library's fast paths want,
-    // then copied into place.
-    const int stride = (w + 15) & ~15;
-    scaled_.resize(static_cast<size_t>(stride) * h);
-    uint8_t* dst[4] = {reinterpret_cast<uint8_t*>(scaled_.data()), nullptr, nullptr, nullptr};
-    int dstStride[4] = {stride * 4, 0, 0, 0};
-    if (sws_scale(s.sws, f->data, f->linesize, 0, f->height, dst, dstStride) != h) return;
+    // Scaled straight into place when the rows start on the 16-byte boundaries the library's
+    // fast paths want (every picture wider than tall), else into a packed buffer and copied.
     const int x0 = (kVideoFrameSize - w) / 2, y0 = (kVideoFrameSize - h) / 2;
+    const bool direct = x0 % 4 == 0;
+    const int stride = direct ? kVideoFrameSize : (w + 15) & ~15;
+    uint32_t* scaled = out.pixels.data() + static_cast<size_t>(y0) * kVideoFrameSize + x0;
+    if (!direct) {
+        scaled_.resize(static_cast<size_t>(stride) * h);
+        scaled = scaled_.data();
+    }
+    uint8_t* dst[4] = {reinterpret_cast<uint8_t*>(scaled), nullptr, nullptr, nullptr};
+    int dstStride[4] = {stride * 4, 0, 0, 0};
+    if (sws_scale(s.sws, f->data, f->linesize, 0, f->height, dst, dstStride) != h) {
+        std::fill(out.pixels.begin(), out.pixels.end(), 0u);
+        return;
+    }
     // The library fills the unused byte; the project's pixels keep it zero.
     for (int y = 0; y < h; ++y) {
-        const uint32_t* src = scaled_.data() + static_cast<size_t>(y) * stride;
+        const uint32_t* src = scaled + static_cast<size_t>(y) * stride;
         uint32_t* row = out.pixels.data() + static_cast<size_t>(y + y0) * kVideoFrameSize + x0;
-        if (!greyToBlack) {
-            for (int x = 0; x < w; ++x) row[x] = src[x] & 0xFFFFFF;
-            continue;
-        }
         for (int x = 0; x < w; ++x) {
             uint32_t p = src[x] & 0xFFFFFF;
-            bool dark = (p >> 16) <= 16 && ((p >> 8) & 0xFF) <= 16 && (p & 0xFF) <= 16;
+            bool dark =
+                greyToBlack && (p >> 16) <= 16 && ((p >> 8) & 0xFF) <= 16 && (p & 0xFF) <= 16;
             row[x] = dark ? 0 : p;
         }
     }
