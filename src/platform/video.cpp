@@ -79,7 +79,6 @@ struct Video::State {
     std::optional<int64_t> seekTo;
     int64_t wantUs = 0;
     bool stop = false;
-    bool workerEnded = false;  // the stream is read to its end; waiting for a seek
     bool workerConverting = false;
     std::atomic<bool> abortReads{false};
 
@@ -149,7 +148,6 @@ const Image& Video::Frame(int64_t ms) {
     // Any step back seeks: the worker has gone on from the last time asked.
     if (us < s.lastAskUs || us > s.lastAskUs + kJumpUs) {
         s.seekTo = us;
-        s.workerEnded = false;
         for (Queued& q : s.queue) s.spare.push_back(std::move(q.image));
         s.queue.clear();
         // A restart needs no decoding: the first frame is at hand.
@@ -189,7 +187,6 @@ void Video::State::PrepareWorker(int64_t us) {
     {
         std::lock_guard lock(mutex);
         stop = false;
-        workerEnded = false;
         queue.clear();
         // Opening left the decoder at the second frame; anywhere else it must be put in place.
         if (!fresh || us >= kJumpUs) seekTo = us;
@@ -218,21 +215,19 @@ void Video::State::JoinWorker() {
 // frame after it is not yet due, so frames the caller has already passed cost no conversion.
 void Video::State::RunWorker() {
     video::RawFrame held;
+    bool ended = false;  // the stream is read to its end: only a seek gives more to do
     for (;;) {
         int64_t want = 0;
         {
             std::unique_lock lock(mutex);
-            wake.wait(lock, [this] { return stop || seekTo || !workerEnded; });
+            wake.wait(lock, [&] { return stop || seekTo || !ended; });
             if (stop) return;
             if (seekTo) {
                 int64_t target = *seekTo;
                 seekTo.reset();
                 lock.unlock();
                 held = {};
-                if (!decoder->Seek(target)) {
-                    lock.lock();
-                    workerEnded = true;
-                }
+                ended = !decoder->Seek(target);
                 continue;
             }
             want = wantUs;
@@ -241,8 +236,7 @@ void Video::State::RunWorker() {
         if (!decoder->Next(next)) {
             if (held) Deliver(held, INT64_MAX);
             held = {};
-            std::lock_guard lock(mutex);
-            workerEnded = true;
+            ended = true;
             continue;
         }
         if (held && next.us > want) Deliver(held, next.us);
