@@ -60,12 +60,12 @@ struct Video::State {
 
     // The caller's side.
     Image shown;  // empty until first asked for: opening stays cheap
-    int64_t shownUs = 0;
     int64_t lastAskUs = 0;
     bool fresh = true;  // the decoder stands right after the first frame, as opening left it
     // The stepped cursor: the frame for the last time asked (converted into `shown` unless
     // still pending) and the next frame after it.
     bool steppedValid = false;
+    int64_t shownUs = 0;
     video::RawFrame pending;
     video::RawFrame ahead;
     bool steppedEnded = false;
@@ -78,12 +78,14 @@ struct Video::State {
     std::vector<Image> spare;
     std::optional<int64_t> seekTo;
     int64_t wantUs = 0;
-    bool stop = false;
+    bool stop = false;    // the worker ends
+    bool parked = false;  // the worker idles until asked again
     bool workerConverting = false;
-    std::atomic<bool> abortReads{false};
+    std::atomic<bool> abortReads{false};  // makes reads fail at once, for a quick end
+    size_t decoderBytes = 0;
 
     void PrepareWorker(int64_t us);
-    void JoinWorker();
+    void JoinWorker(bool abort = false);
     void RunWorker();
     bool Deliver(video::RawFrame& frame, int64_t nextUs);
     void Reposition(int64_t us);
@@ -95,8 +97,7 @@ struct Video::State {
 Video::Video(std::unique_ptr<State> state) : s_(std::move(state)) {}
 
 Video::~Video() {
-    Stop();
-    s_->JoinWorker();
+    s_->JoinWorker(true);
 }
 
 std::unique_ptr<Video> Video::Open(const std::string& path, bool greyToBlack) {
@@ -109,6 +110,7 @@ std::unique_ptr<Video> Video::Open(const std::string& path, bool greyToBlack) {
     if (!s->decoder) return nullptr;
     s->info = s->decoder->Info();
     s->decoder->Convert(first, s->first, greyToBlack);
+    s->decoderBytes = s->decoder->Bytes();
     double fps = s->info.fps;
     s->firstEndUs = fps >= 1 ? static_cast<int64_t>(1000000 / fps) : 40000;
     return std::unique_ptr<Video>(new Video(std::move(s)));
@@ -131,9 +133,7 @@ size_t Video::Bytes() const {
     std::lock_guard lock(s_->mutex);
     size_t frames = (s_->shown.pixels.empty() ? 1 : 2) + s_->queue.size() + s_->spare.size() +
                     (s_->workerConverting ? 1 : 0);
-    // The decoder's own estimate is read only when no worker could be changing it.
-    size_t decoder = s_->worker.joinable() ? 0 : s_->decoder->Bytes();
-    return frames * kFrameBytes + decoder;
+    return frames * kFrameBytes + s_->decoderBytes;
 }
 
 // ---------------------------------------------------------------- real time
@@ -142,22 +142,22 @@ const Image& Video::Frame(int64_t ms) {
     State& s = *s_;
     const int64_t us = ToUs(ms);
     if (s.shown.pixels.empty()) s.shown = s.first;
-    const bool start = !s.worker.joinable() || s.stop;
+    const bool start = !s.worker.joinable();
     if (start) s.PrepareWorker(us);
     std::lock_guard lock(s.mutex);
-    // Any step back seeks: the worker has gone on from the last time asked.
-    if (us < s.lastAskUs || us > s.lastAskUs + kJumpUs) {
+    // Any step back seeks, since the worker has gone on from the last time asked; so does a
+    // parked worker, which may stand anywhere.
+    if (us < s.lastAskUs || us > s.lastAskUs + kJumpUs || s.parked) {
+        s.parked = false;
         s.seekTo = us;
         for (Queued& q : s.queue) s.spare.push_back(std::move(q.image));
         s.queue.clear();
         // A restart needs no decoding: the first frame is at hand.
         if (us < s.firstEndUs) s.shown.pixels = s.first.pixels;
-        s.shownUs = 0;
     }
     s.wantUs = us;
     while (!s.queue.empty() && s.queue.front().us <= us) {
         std::swap(s.shown, s.queue.front().image);
-        s.shownUs = s.queue.front().us;
         s.spare.push_back(std::move(s.queue.front().image));
         s.queue.pop_front();
     }
@@ -170,24 +170,20 @@ const Image& Video::Frame(int64_t ms) {
 
 void Video::Stop() {
     State& s = *s_;
-    if (!s.worker.joinable()) return;
     std::lock_guard lock(s.mutex);
-    s.stop = true;
-    s.abortReads = true;
+    s.parked = true;
     s.queue.clear();
     s.spare.clear();
     s.wake.notify_one();
 }
 
 void Video::State::PrepareWorker(int64_t us) {
-    JoinWorker();
     steppedValid = false;
     pending = {};
     ahead = {};
     {
         std::lock_guard lock(mutex);
-        stop = false;
-        queue.clear();
+        stop = parked = false;
         // Opening left the decoder at the second frame; anywhere else it must be put in place.
         if (!fresh || us >= kJumpUs) seekTo = us;
         wantUs = us;
@@ -196,11 +192,12 @@ void Video::State::PrepareWorker(int64_t us) {
     fresh = false;
 }
 
-void Video::State::JoinWorker() {
+void Video::State::JoinWorker(bool abort) {
     if (!worker.joinable()) return;
     {
         std::lock_guard lock(mutex);
         stop = true;
+        if (abort) abortReads = true;
         wake.notify_one();
     }
     worker.join();
@@ -220,7 +217,7 @@ void Video::State::RunWorker() {
         int64_t want = 0;
         {
             std::unique_lock lock(mutex);
-            wake.wait(lock, [&] { return stop || seekTo || !ended; });
+            wake.wait(lock, [&] { return stop || seekTo || (!ended && !parked); });
             if (stop) return;
             if (seekTo) {
                 int64_t target = *seekTo;
@@ -251,9 +248,9 @@ bool Video::State::Deliver(video::RawFrame& frame, int64_t nextUs) {
     {
         std::unique_lock lock(mutex);
         wake.wait(lock, [&] {
-            return stop || seekTo || queue.size() < kQueueFrames || nextUs <= wantUs;
+            return stop || seekTo || parked || queue.size() < kQueueFrames || nextUs <= wantUs;
         });
-        if (stop || seekTo || nextUs <= wantUs) return false;
+        if (stop || seekTo || parked || nextUs <= wantUs) return false;
         if (!spare.empty()) {
             buffer = std::move(spare.back());
             spare.pop_back();
@@ -263,7 +260,7 @@ bool Video::State::Deliver(video::RawFrame& frame, int64_t nextUs) {
     decoder->Convert(frame, buffer, greyToBlack);
     std::lock_guard lock(mutex);
     workerConverting = false;
-    if (stop || seekTo) return false;
+    if (stop || seekTo || parked) return false;
     queue.push_back({frame.us, std::move(buffer)});
     return true;
 }

@@ -61,8 +61,9 @@ class Video {
     const Image& Frame(int64_t ms);
     // The exact frame for `ms`, decoded on the calling thread (stops the worker first).
     const Image& FrameAt(int64_t ms);
-    // Lets the worker go (it ends after the frame it is decoding) and frees the frames decoded
-    // ahead; never waits. A later Frame starts a new worker where this one left the decoder.
+    // For a video no longer on screen: frees the frames decoded ahead and parks the worker
+    // (it idles after the frame it is decoding); never waits. A later Frame wakes it, seeking to
+    // the time asked. The worker thread ends with the Video or with a FrameAt.
     void Stop();
 
     // Memory this video holds now: its frame buffers plus an estimate of the decoder's pictures.
