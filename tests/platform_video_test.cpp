@@ -257,6 +257,42 @@ TEST_F(PlatformVideo, StoppedVideoStartsAgain) {
     EXPECT_LE(video->Bytes(), idle + 2 * 256 * 256 * 4);
 }
 
+// The frame loop's worst: jumps both ways, pauses, stops and stepped asks mixed in, the video
+// dropped while its worker runs. Every answer is a whole frame, and the last one settles.
+TEST_F(PlatformVideo, MixedUseStaysConsistent) {
+    Watchdog watchdog(std::chrono::seconds(120));
+    for (const char* file : {"h264.mp4", "mpeg1.mpg", "garbage_middle.avi"}) {
+        auto video = plat::Video::Open(kFixtures + file, false);
+        ASSERT_TRUE(video) << file;
+        uint32_t x = 12345;
+        int64_t ms = 0;
+        for (int i = 0; i < 400; ++i) {
+            x = x * 1103515245u + 12345u;
+            switch ((x >> 16) % 8) {
+                case 0:
+                    ms = (x >> 8) % 3000;
+                    break;
+                case 1:
+                    video->Stop();
+                    break;
+                case 2:
+                    ASSERT_TRUE(Whole(video->FrameAt(ms)));
+                    break;
+                default:
+                    ms += (x >> 12) % 50;
+                    break;
+            }
+            ASSERT_TRUE(Whole(video->Frame(ms))) << file;
+        }
+        const std::vector<uint32_t> settled =
+            plat::Video::Open(kFixtures + file, false)->FrameAt(ms).pixels;
+        EXPECT_TRUE(
+            PollUntil(*video, ms, [&](const plat::Image& f) { return f.pixels == settled; }))
+            << file << " at " << ms << " ms";
+        video->Frame(ms + 500);
+    }
+}
+
 TEST_F(PlatformVideo, ReloadKeepsAnUnchangedFile) {
     plattest::TempDir dir;
     std::string path = dir / "clip.avi";
