@@ -33,7 +33,7 @@ struct FileStamp {
 
 FileStamp StampOf(const std::string& path) {
     struct stat st;
-    if (stat(path.c_str(), &st) != 0) return {};
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
     return {static_cast<int64_t>(st.st_size),
             static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
 }
@@ -105,6 +105,8 @@ std::unique_ptr<Video> Video::Open(const std::string& path, bool greyToBlack) {
     s->path = path;
     s->greyToBlack = greyToBlack;
     s->stamp = StampOf(path);
+    // Devices and pipes could be read without end.
+    if (s->stamp.size < 0) return nullptr;
     video::RawFrame first;
     s->decoder = video::Decoder::Open(path, &s->abortReads, first);
     if (!s->decoder) return nullptr;
@@ -273,8 +275,7 @@ const Image& Video::FrameAt(int64_t ms) {
     const int64_t us = ToUs(ms);
     if (s.shown.pixels.empty()) s.shown = s.first;
     if (!s.steppedValid && s.fresh) {
-        // Opening left the decoder right after the first frame.
-        s.shown.pixels = s.first.pixels;
+        // Opening left the decoder right after the first frame, which is on screen.
         s.shownUs = 0;
         s.steppedValid = true;
         s.steppedEnded = false;

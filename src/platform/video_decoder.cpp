@@ -5,7 +5,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
-#include <libavutil/imgutils.h>
+#include <libavutil/dict.h>
 #include <libavutil/log.h>
 #include <libswscale/swscale.h>
 }
@@ -30,6 +30,10 @@ constexpr int kMaxFramesToTimestamp = 64;
 // to name its streams, small enough that opening ten videos stays cheap.
 constexpr int64_t kProbeBytes = 1 << 20;
 constexpr int64_t kAnalyzeUs = 1000000;
+// The demultiplexers a video may be read with: program and transport streams, plain MPEG-1/2,
+// MPEG-4 Part 2 and H.264/H.265 streams, AVI, ASF (WMV), QuickTime/MP4, Matroska/WebM, FLV, Ogg.
+constexpr const char* kContainers =
+    "mpeg,mpegts,mpegvideo,m4v,h264,hevc,avi,asf,mov,mp4,matroska,webm,flv,ogg";
 
 void QuietLibraries() {
     static std::once_flag once;
@@ -136,7 +140,15 @@ bool Decoder::OpenStreams() {
     s.format->interrupt_callback.opaque = const_cast<std::atomic<bool>*>(abort_);
     s.format->probesize = kProbeBytes;
     s.format->max_analyze_duration = kAnalyzeUs;
-    if (avformat_open_input(&s.format, path_.c_str(), nullptr, nullptr) < 0) {
+    // Only the file itself is read, as a container of a kind charts use: playlists and other
+    // formats that name further files or addresses could read without end or wait on a network.
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "protocol_whitelist", "file", 0);
+    av_dict_set(&options, "format_whitelist", kContainers, 0);
+    const std::string url = "file:" + path_;  // a name with a colon is not taken as a protocol
+    int opened = avformat_open_input(&s.format, url.c_str(), nullptr, &options);
+    av_dict_free(&options);
+    if (opened < 0) {
         s.format = nullptr;  // freed by the failed open
         return false;
     }
@@ -275,7 +287,7 @@ bool Decoder::SeekNear(int64_t us, RawFrame& first) {
 
 bool Decoder::Rewind() {
     pushedBack_ = {};
-    if (av_ && !AbortRequested(const_cast<std::atomic<bool>*>(abort_))) {
+    if (av_ && !(abort_ && abort_->load())) {
         Streams& s = *av_;
         if (av_seek_frame(s.format, s.index, firstPts_, AVSEEK_FLAG_BACKWARD) >= 0) {
             avcodec_flush_buffers(s.codec);

@@ -35,3 +35,6 @@ seq 100000 | head -c 3000 | dd of=garbage_middle.avi bs=1 seek=$((size / 3)) con
 seq 0 7 100000 | head -c 4096 >noise.mpg
 : >empty.wmv
 echo "not a video" >text.mp4
+printf '#EXTM3U\n#EXT-X-TARGETDURATION:3\n#EXTINF:3,\nmpeg4.avi\n#EXT-X-ENDLIST\n' >playlist.mpg
+printf 'ffconcat version 1.0\nfile mpeg4.avi\n' >concat.avi
+cp mpeg4.avi 'colon:name.avi'
