@@ -41,10 +41,12 @@ struct VideoInfo {
 
 class Video {
   public:
-    // The file as a video: null when it has no video stream, its picture is larger than
-    // kMaxVideoSide a side, or no first frame can be decoded. With greyToBlack, pixels whose red,
-    // green and blue are all 16 or less become pure black, as for pictures, so that a video's
-    // dark noise falls under the black colour key.
+    // The file as a video: null when it is not a regular file, not in a container charts use
+    // (MPEG program or transport stream, plain MPEG or H.264 stream, AVI, ASF, MP4, Matroska,
+    // WebM, FLV, Ogg), has no video stream, its picture is larger than kMaxVideoSide a side, or
+    // no first frame can be decoded. Any codec FFmpeg decodes is taken. With greyToBlack, pixels
+    // whose red, green and blue are all 16 or less become pure black, as for pictures, so that a
+    // video's dark noise falls under the black colour key.
     static std::unique_ptr<Video> Open(const std::string& path, bool greyToBlack);
     ~Video();
     Video(const Video&) = delete;
@@ -59,7 +61,8 @@ class Video {
     // The frame for `ms` without waiting; starts the worker when it is not running. The
     // reference stays valid until the next call on this Video.
     const Image& Frame(int64_t ms);
-    // The exact frame for `ms`, decoded on the calling thread (stops the worker first).
+    // The exact frame for `ms`, decoded on the calling thread (ends the worker first, which
+    // waits for the frame it is decoding).
     const Image& FrameAt(int64_t ms);
     // For a video no longer on screen: frees the frames decoded ahead and parks the worker
     // (it idles after the frame it is decoding); never waits. A later Frame wakes it, seeking to
