@@ -279,13 +279,17 @@ uint64_t DataFrameOf(const VoiceState& v, uint64_t f) {
     return v.frames - std::min<uint64_t>(left, v.frames);
 }
 
-// The file's frame that a data frame stands for (DataFrameOf the other way, to a frame).
+// The last of the file's frames that plays at or before data frame `d` (DataFrameOf the other
+// way): an estimate from the rates, then set right against DataFrameOf itself.
 uint64_t FileFrameOf(const VoiceState& v, uint64_t d) {
     if (v.dataRate == v.fileRate) return d;
     using Wide = unsigned __int128;
     uint64_t left = static_cast<uint64_t>(Wide(v.frames - std::min<uint64_t>(d, v.frames)) *
                                           Wide(v.fileRate) / Wide(v.dataRate));
-    return v.fileFrames - std::min(left, v.fileFrames);
+    uint64_t f = v.fileFrames - std::min(left, v.fileFrames);
+    while (f > 0 && DataFrameOf(v, f) > d) --f;
+    while (f < v.fileFrames && DataFrameOf(v, f + 1) <= d) ++f;
+    return f;
 }
 
 }  // namespace
