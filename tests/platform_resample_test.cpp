@@ -198,6 +198,19 @@ TEST(PlatformResample, TheFileFormatStaysAndEverySampleTypeKeepsItsLevel) {
         ASSERT_EQ(heard.size(), 4412u);
         EXPECT_NEAR(heard[2206], 0.5f, 1e-3) << int(c.type);
     }
+    // Converting is deterministic, and a stereo sound keeps its sides apart.
+    Pcm stereo = Make(22050, SampleType::S16, 2000, Tone);
+    stereo.channels = 2;
+    EXPECT_TRUE(Converted(stereo)->data == Converted(stereo)->data);
+    Mixer m;
+    plat::VoiceId id = m.Create(Converted(stereo));
+    m.Play(id, 0);
+    std::vector<float> both(2 * 1000);
+    m.Mix(both.data(), 1000);
+    for (size_t i = 600; i < 1000; ++i) {
+        EXPECT_NEAR(both[2 * i], Tone(i / 22050.0), 1e-3) << i;
+        EXPECT_NEAR(both[2 * i + 1], Tone((i + 1) / 22050.0), 1e-3) << i;
+    }
     // At the output rate already, the decoded bytes are played as they are.
     Pcm same = Make(plat::kOutputRate, SampleType::S24, 100, Tone);
     auto kept = Converted(same);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "platform/platform.h"
 
@@ -61,28 +62,9 @@ void Widen(SampleType type, const uint8_t* in, size_t samples, float* out) {
     }
 }
 
-// The resampler a decoding thread used last, kept for the next sound of the same shape: a chart's
-// keysounds mostly share one rate, and building the filter costs as much as converting a short
-// sound.
-struct KeptResampler {
-    soxr_t resampler = nullptr;
-    int32_t rate = 0;
-    int32_t channels = 0;
-    SampleType from = SampleType::S16;
+using Resampler = std::unique_ptr<soxr, decltype(&soxr_delete)>;
 
-    ~KeptResampler() { Drop(); }
-    void Drop() {
-        if (resampler) soxr_delete(resampler);
-        resampler = nullptr;
-    }
-};
-
-soxr_t ResamplerFor(const Pcm& pcm, SampleType to) {
-    thread_local KeptResampler kept;
-    if (kept.resampler && kept.rate == pcm.rate && kept.channels == pcm.channels &&
-        kept.from == pcm.type && !soxr_clear(kept.resampler))
-        return kept.resampler;
-    kept.Drop();
+Resampler MakeResampler(const Pcm& pcm, SampleType to) {
     soxr_io_spec_t io =
         soxr_io_spec(InputType(pcm.type), to == SampleType::S16 ? SOXR_INT16_I : SOXR_FLOAT32_I);
     // Dither would make every load of a sound sound slightly different.
@@ -90,16 +72,10 @@ soxr_t ResamplerFor(const Pcm& pcm, SampleType to) {
     soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
     soxr_runtime_spec_t runtime = soxr_runtime_spec(1);  // the loader already runs one per core
     soxr_error_t error = nullptr;
-    soxr_t made = soxr_create(pcm.rate, kOutputRate, static_cast<unsigned>(pcm.channels), &error,
-                              &io, &quality, &runtime);
-    if (error || !made) {
-        if (made) soxr_delete(made);
-        return nullptr;
-    }
-    kept.resampler = made;
-    kept.rate = pcm.rate;
-    kept.channels = pcm.channels;
-    kept.from = pcm.type;
+    Resampler made(soxr_create(pcm.rate, kOutputRate, static_cast<unsigned>(pcm.channels), &error,
+                               &io, &quality, &runtime),
+                   soxr_delete);
+    if (error) made.reset();
     return made;
 }
 
@@ -147,11 +123,11 @@ void ConvertToOutputRate(Pcm& pcm) {
     // sound lasts to the same output frame.
     const uint64_t outFrames = PlayedFrames(frames, pcm.rate, kOutputRate);
     if (outFrames == 0 || outFrames > kMaxConvertedBytes / static_cast<uint32_t>(outAlign)) return;
-    soxr_t resampler = ResamplerFor(pcm, to);
+    Resampler resampler = MakeResampler(pcm, to);
     if (!resampler) return;
     PcmBytes out;
     out.resize(static_cast<size_t>(outFrames) * static_cast<size_t>(outAlign));
-    if (!Resample(resampler, pcm, out.data(), outFrames, outAlign)) return;
+    if (!Resample(resampler.get(), pcm, out.data(), outFrames, outAlign)) return;
     pcm.data.swap(out);
     pcm.converted = Pcm::Conversion{kOutputRate, to, frames};
 }
