@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/mixer.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -25,14 +26,18 @@ std::shared_ptr<plat::Pcm> Sound(plat::SampleType type, int channels, int rate, 
 }
 
 // Voices of mixed formats and rates, as a chart's key sounds are: mostly 16-bit 44.1 kHz,
-// some 48 kHz, some mono, some 24-bit and float.
-void MixManyVoices(benchmark::State& state) {
+// some 48 kHz, some mono, some 24-bit and float. Played as they are, the 48 and 22.05 kHz
+// sounds are interpolated; `converted` has them converted to the output rate first, as the
+// loader does.
+void MixVoices(benchmark::State& state, bool converted) {
     const int voices = static_cast<int>(state.range(0));
     plat::Mixer mixer(44100);
     std::vector<std::shared_ptr<plat::Pcm>> sounds = {
         Sound(plat::SampleType::S16, 2, 44100, 4), Sound(plat::SampleType::S16, 1, 44100, 4),
         Sound(plat::SampleType::S16, 2, 48000, 4), Sound(plat::SampleType::S24, 2, 44100, 4),
         Sound(plat::SampleType::F32, 2, 44100, 4), Sound(plat::SampleType::U8, 1, 22050, 4)};
+    if (converted)
+        for (auto& sound : sounds) plat::ConvertToOutputRate(*sound);
     std::vector<plat::VoiceId> ids;
     for (int i = 0; i < voices; ++i) {
         plat::VoiceId id = mixer.Create(sounds[static_cast<size_t>(i) % sounds.size()]);
@@ -58,7 +63,15 @@ void MixManyVoices(benchmark::State& state) {
     state.SetItemsProcessed(frames * voices);
 }
 
+void MixManyVoices(benchmark::State& state) {
+    MixVoices(state, false);
+}
+void MixManyConvertedVoices(benchmark::State& state) {
+    MixVoices(state, true);
+}
+
 BENCHMARK(MixManyVoices)->Arg(1)->Arg(32)->Arg(256)->Unit(benchmark::kMicrosecond);
+BENCHMARK(MixManyConvertedVoices)->Arg(256)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -1,7 +1,9 @@
 // The software mixer. Voices read their sound's PCM in its stored format; converting to float
 // happens per sample inside a loop specialised for each format and channel layout, so 256 voices
-// stay cheap. Positions are 32.32 fixed-point frame counts: a voice at the output rate steps by
-// exactly one frame, and resampling is linear interpolation between neighbouring frames.
+// stay cheap. Positions are 32.32 fixed-point frame counts of the voice's data. Sounds come
+// converted to the output rate by the loader, so at normal speed a voice steps by exactly one
+// frame and its samples are copied as they are; other speeds (and sounds left at their own rate)
+// interpolate linearly between neighbouring frames.
 #include "platform/mixer.h"
 
 #include <algorithm>
@@ -106,14 +108,40 @@ int32_t Pcm::BytesPerSample() const {
     return SampleBytes(type);
 }
 
+int32_t Pcm::DataBlockAlign() const {
+    return SampleBytes(DataType()) * channels;
+}
+
+uint64_t Pcm::FileFrames() const {
+    if (converted.rate) return converted.fileFrames;
+    int32_t align = BlockAlign();
+    return align > 0 ? data.size() / static_cast<uint32_t>(align) : 0;
+}
+
+uint64_t PlayedFrames(uint64_t frames, int32_t sourceRate, int32_t outputRate) {
+    if (sourceRate <= 0 || outputRate <= 0) return 0;
+    // The mixer plays frame i while i * step stays below the end, in 32.32 fixed point.
+    using Wide = unsigned __int128;
+    uint64_t step = static_cast<uint64_t>((Wide(sourceRate) << 32) / Wide(outputRate));
+    if (step == 0) return 0;
+    Wide end = Wide(frames) << 32;
+    return static_cast<uint64_t>((end + step - 1) / step);
+}
+
 namespace {
 struct VoiceState {
     std::shared_ptr<const Pcm> pcm;
     const uint8_t* data = nullptr;
-    uint32_t frames = 0;
+    SampleType type = SampleType::S16;  // of `data`
+    uint32_t frames = 0;                // in `data`
     int32_t channels = 0;
-    int32_t blockAlign = 0;
-    uint64_t pos = 0;  // 32.32 frames
+    int32_t blockAlign = 0;  // of `data`
+    // The file's own shape, in which play offsets and frequencies are given.
+    uint64_t fileFrames = 0;
+    int32_t fileAlign = 0;
+    int32_t fileRate = 0;
+    int32_t dataRate = 0;
+    uint64_t pos = 0;  // 32.32 frames of `data`
     uint64_t step = kOne;
     int32_t frequency = 0;
     float gain = 1.0f;
@@ -123,8 +151,41 @@ struct VoiceState {
 
 enum class Layout { Mono, Stereo, Multi };
 
-// Adds up to `frames` output frames of one voice into `out`, fewer when the data runs out;
-// returns how many it produced.
+// Adds up to `frames` output frames of a voice that steps by whole frames into `out`, fewer when
+// the data runs out; returns how many it produced.
+template <SampleType T, Layout L>
+int32_t CopyVoice(VoiceState& v, float* out, int32_t frames, float gain) {
+    constexpr int32_t bytes = SampleBytes(T);
+    const uint64_t idx = v.pos >> 32;
+    const int32_t n = idx < v.frames ? static_cast<int32_t>(std::min<uint64_t>(
+                                           static_cast<uint64_t>(frames), v.frames - idx))
+                                     : 0;
+    const int32_t align = v.blockAlign;
+    const uint8_t* p = v.data + idx * static_cast<uint64_t>(align);
+    for (int32_t i = 0; i < n; ++i, p += align) {
+        float l, r;
+        if constexpr (L == Layout::Mono) {
+            l = r = ReadSample<T>(p);
+        } else if constexpr (L == Layout::Stereo) {
+            l = ReadSample<T>(p);
+            r = ReadSample<T>(p + bytes);
+        } else {
+            l = r = 0.0f;
+            for (int32_t c = 0; c < v.channels; ++c) {
+                float s = ReadSample<T>(p + c * bytes);
+                l += s * v.weightL[c];
+                r += s * v.weightR[c];
+            }
+        }
+        out[2 * i] += l * gain;
+        out[2 * i + 1] += r * gain;
+    }
+    v.pos += static_cast<uint64_t>(n) << 32;
+    return n;
+}
+
+// As CopyVoice, for any step: each output frame interpolates between the two data frames
+// around the play cursor.
 template <SampleType T, Layout L>
 int32_t MixVoice(VoiceState& v, float* out, int32_t frames, float gainL, float gainR) {
     constexpr int32_t bytes = SampleBytes(T);
@@ -173,13 +234,19 @@ int32_t MixVoice(VoiceState& v, float* out, int32_t frames, float gainL, float g
 
 template <SampleType T>
 int32_t MixVoiceOfType(VoiceState& v, float* out, int32_t frames, float gain) {
+    // A cursor on a whole frame moving one frame at a time never falls between two frames.
+    if (v.step == kOne && (v.pos & 0xFFFFFFFFu) == 0) {
+        if (v.channels == 1) return CopyVoice<T, Layout::Mono>(v, out, frames, gain);
+        if (v.channels == 2) return CopyVoice<T, Layout::Stereo>(v, out, frames, gain);
+        return CopyVoice<T, Layout::Multi>(v, out, frames, gain);
+    }
     if (v.channels == 1) return MixVoice<T, Layout::Mono>(v, out, frames, gain, gain);
     if (v.channels == 2) return MixVoice<T, Layout::Stereo>(v, out, frames, gain, gain);
     return MixVoice<T, Layout::Multi>(v, out, frames, gain, gain);
 }
 
 int32_t MixAnyVoice(VoiceState& v, float* out, int32_t frames, float gain) {
-    switch (v.pcm->type) {
+    switch (v.type) {
         case SampleType::U8:
             return MixVoiceOfType<SampleType::U8>(v, out, frames, gain);
         case SampleType::S16:
@@ -194,8 +261,35 @@ int32_t MixAnyVoice(VoiceState& v, float* out, int32_t frames, float gain) {
     return 0;
 }
 
-uint64_t StepFor(int32_t hz, int32_t outputRate) {
-    return (static_cast<uint64_t>(hz) << 32) / static_cast<uint64_t>(outputRate);
+// The voice's step through its data when the file's frames pass at `hz`: a converted sound
+// holds dataRate frames for every fileRate frames of the file.
+uint64_t StepFor(const VoiceState& v, int32_t hz, int32_t outputRate) {
+    using Wide = unsigned __int128;
+    if (v.fileRate <= 0 || v.dataRate <= 0)
+        return (static_cast<uint64_t>(hz) << 32) / static_cast<uint64_t>(outputRate);
+    return static_cast<uint64_t>((Wide(hz) * Wide(v.dataRate) << 32) /
+                                 (Wide(v.fileRate) * Wide(outputRate)));
+}
+
+// The data frame that plays where the file's frame `f` would. A converted sound counts from its
+// end, so that from any start it stops on the very output frame the file's frames would.
+uint64_t DataFrameOf(const VoiceState& v, uint64_t f) {
+    if (v.dataRate == v.fileRate) return f;
+    uint64_t left = PlayedFrames(v.fileFrames - std::min(f, v.fileFrames), v.fileRate, v.dataRate);
+    return v.frames - std::min<uint64_t>(left, v.frames);
+}
+
+// The last of the file's frames that plays at or before data frame `d` (DataFrameOf the other
+// way): an estimate from the rates, then set right against DataFrameOf itself.
+uint64_t FileFrameOf(const VoiceState& v, uint64_t d) {
+    if (v.dataRate == v.fileRate) return d;
+    using Wide = unsigned __int128;
+    uint64_t left = static_cast<uint64_t>(Wide(v.frames - std::min<uint64_t>(d, v.frames)) *
+                                          Wide(v.fileRate) / Wide(v.dataRate));
+    uint64_t f = v.fileFrames - std::min(left, v.fileFrames);
+    while (f > 0 && DataFrameOf(v, f) > d) --f;
+    while (f < v.fileFrames && DataFrameOf(v, f + 1) <= d) ++f;
+    return f;
 }
 
 }  // namespace
@@ -215,17 +309,22 @@ VoiceId Mixer::Create(std::shared_ptr<const Pcm> pcm) {
     if (!pcm) pcm = std::make_shared<const Pcm>();
     v->pcm = std::move(pcm);
     const Pcm& p = *v->pcm;
-    int32_t align = p.channels > 0 ? p.BlockAlign() : 0;
+    int32_t align = p.channels > 0 ? p.DataBlockAlign() : 0;
     // A sound without a usable shape gets a voice that holds no frames, so it ends as it starts.
-    if (align > 0 && p.rate > 0) {
+    if (align > 0 && p.rate > 0 && p.DataRate() > 0) {
         v->data = p.data.data();
+        v->type = p.DataType();
         v->frames = static_cast<uint32_t>(std::min<size_t>(p.data.size() / align, UINT32_MAX));
         v->channels = p.channels;
         v->blockAlign = align;
+        v->fileFrames = p.converted.rate ? p.FileFrames() : v->frames;
+        v->fileAlign = p.BlockAlign();
+        v->fileRate = p.rate;
+        v->dataRate = p.DataRate();
         v->frequency = std::clamp(p.rate, kMinFrequency, kMaxFrequency);
         if (p.channels > 2) DownmixWeights(p.channels, v->weightL, v->weightR);
     }
-    v->step = StepFor(v->frequency > 0 ? v->frequency : outputRate_, outputRate_);
+    v->step = StepFor(*v, v->frequency > 0 ? v->frequency : outputRate_, outputRate_);
 
     std::lock_guard<std::mutex> guard(lock_);
     if (!free_.empty()) {
@@ -252,8 +351,8 @@ void Mixer::Play(VoiceId id, uint32_t byteOffset) {
     std::lock_guard<std::mutex> guard(lock_);
     Voice* v = Find(id);
     if (!v) return;
-    uint64_t frame = v->blockAlign > 0 ? byteOffset / static_cast<uint32_t>(v->blockAlign) : 0;
-    frame = std::min<uint64_t>(frame, v->frames);
+    uint64_t frame = v->fileAlign > 0 ? byteOffset / static_cast<uint32_t>(v->fileAlign) : 0;
+    frame = DataFrameOf(*v, std::min<uint64_t>(frame, v->fileFrames));
     v->pos = frame << 32;
     v->playing = frame < v->frames;
 }
@@ -273,9 +372,9 @@ uint32_t Mixer::Position(VoiceId id) {
     std::lock_guard<std::mutex> guard(lock_);
     Voice* v = Find(id);
     if (!v) return 0;
-    uint64_t frame = std::min<uint64_t>(v->pos >> 32, v->frames);
+    uint64_t frame = FileFrameOf(*v, std::min<uint64_t>(v->pos >> 32, v->frames));
     return static_cast<uint32_t>(
-        std::min<uint64_t>(frame * static_cast<uint64_t>(v->blockAlign), UINT32_MAX));
+        std::min<uint64_t>(frame * static_cast<uint64_t>(v->fileAlign), UINT32_MAX));
 }
 
 void Mixer::SetFrequency(VoiceId id, int32_t hz) {
@@ -285,7 +384,7 @@ void Mixer::SetFrequency(VoiceId id, int32_t hz) {
     // 0 restores the sound's own rate, as the sound card's buffers do.
     v->frequency = hz <= 0 ? std::clamp(v->pcm->rate, kMinFrequency, kMaxFrequency)
                            : std::clamp(hz, kMinFrequency, kMaxFrequency);
-    v->step = StepFor(v->frequency, outputRate_);
+    v->step = StepFor(*v, v->frequency, outputRate_);
 }
 
 void Mixer::SetAttenuation(VoiceId id, int32_t att) {

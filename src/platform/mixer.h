@@ -37,18 +37,43 @@ struct UninitAllocator : std::allocator<T> {
 
 using PcmBytes = std::vector<uint8_t, UninitAllocator<uint8_t>>;
 
-// Decoded PCM, interleaved, little-endian, in the file's own sample format.
+// The rate the mixer's output runs at, on the sound card and on the headless clock alike.
+constexpr int32_t kOutputRate = 44100;
+
+// Decoded PCM, interleaved, little-endian. `type`, `channels` and `rate` are the file's own
+// format, and what the program reports and times a sound by. `data` holds the file's samples as
+// decoded, or, once ConvertToOutputRate has run, the same sound converted to another rate:
+// then `converted` tells what `data` holds and how many frames the file had.
 struct Pcm {
+    struct Conversion {
+        int32_t rate = 0;  // 0: `data` holds the file's own samples
+        SampleType type = SampleType::S16;
+        uint64_t fileFrames = 0;
+    };
+
     SampleType type = SampleType::S16;
     int32_t channels = 0;
     int32_t rate = 0;  // samples per second
     PcmBytes data;
+    Conversion converted;
 
     int32_t BytesPerSample() const;
     int32_t BlockAlign() const { return BytesPerSample() * channels; }
     int32_t BitsPerSample() const { return BytesPerSample() * 8; }
     int32_t AvgBytesPerSec() const { return BlockAlign() * rate; }
+    // The sound's length in the file's frames and bytes, whatever `data` holds.
+    uint64_t FileFrames() const;
+    uint64_t FileBytes() const { return FileFrames() * static_cast<uint64_t>(BlockAlign()); }
+    // The format of the samples in `data`.
+    SampleType DataType() const { return converted.rate ? converted.type : type; }
+    int32_t DataRate() const { return converted.rate ? converted.rate : rate; }
+    int32_t DataBlockAlign() const;
 };
+
+// How many output frames the mixer plays of `frames` source frames when it steps through them
+// at `sourceRate` to an output of `outputRate`: a sound converted to the output rate holds
+// exactly this many frames, so it ends on the same output frame as it would unconverted.
+uint64_t PlayedFrames(uint64_t frames, int32_t sourceRate, int32_t outputRate);
 
 using VoiceId = int32_t;  // 0 is never a voice
 
@@ -61,7 +86,8 @@ class Mixer {
 
     int32_t OutputRate() const { return outputRate_; }
 
-    // A stopped voice over the sound's data; the data is shared, never copied.
+    // A stopped voice over the sound's data; the data is shared, never copied. Byte offsets and
+    // frequencies are those of the file's format even when the data was converted.
     VoiceId Create(std::shared_ptr<const Pcm> pcm);
     void Release(VoiceId id);
     // Stops, moves the play cursor to byteOffset (rounded down to a whole frame), starts once.

@@ -33,6 +33,12 @@ bool WritePng(const std::string& path, const Image& image);
 
 // Decodes a whole sound file to PCM in its own sample format. Empty on any failure.
 std::optional<Pcm> DecodeSound(const std::string& path);
+// Converts a decoded sound to the mixer's output rate with a band-limited resampler, so that at
+// normal speed the mixer plays it frame for frame; the format the sound reports stays the
+// file's (see Pcm). Meant for the decoding threads: it costs about as much as decoding. A sound
+// already at that rate is left as it is, and so is one whose conversion would not fit the size
+// limit or fails (the mixer then interpolates, as it does at other speeds).
+void ConvertToOutputRate(Pcm& pcm);
 // Readies the process for decoding on several threads; call before the decoding threads start.
 void PrepareParallelDecoding();
 // Writes interleaved stereo float samples (-1..1, clipped) as a 44.1 kHz 16-bit stereo WAV file.

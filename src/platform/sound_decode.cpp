@@ -1,7 +1,7 @@
 // Sound files through libsndfile, decoded whole into memory. Plain PCM keeps its sample width so
 // the mixer reads the bytes the file held; float and compressed data come out as F32 or S16.
-// A file that cannot be read as a sound in full gives nothing, so the caller can try another
-// file of the same name.
+// A file that gives no samples at all gives nothing, so the caller can try another file of the
+// same name; one cut short gives the samples before the cut.
 #include <fcntl.h>
 #include <malloc.h>
 #include <sndfile.h>
@@ -187,6 +187,7 @@ void Store(Pcm& pcm, const float* s, size_t n) {
 // the decoder gives them: the bytes are written once, with no copy in between.
 template <typename Sample>
 void ReadAnnounced(SNDFILE* file, Pcm& pcm, sf_count_t frames) {
+    if (frames <= 0) return;
     const auto frameBytes = static_cast<size_t>(pcm.BlockAlign());
     pcm.data.resize(static_cast<size_t>(frames) * frameBytes);
     sf_count_t got = ReadFrames(file, reinterpret_cast<Sample*>(pcm.data.data()), frames);
@@ -211,7 +212,7 @@ bool ReadRest(SNDFILE* file, Pcm& pcm) {
 }
 
 // Reads every frame. The header's count may be an estimate (compressed streams), so whatever
-// follows the announced frames is read too.
+// follows the announced frames is read too; with no count (0) everything is read in chunks.
 bool ReadAll(SNDFILE* file, Pcm& pcm, sf_count_t announced) {
     switch (pcm.type) {
         case SampleType::U8:
@@ -234,19 +235,27 @@ bool ReadAll(SNDFILE* file, Pcm& pcm, sf_count_t announced) {
     return false;
 }
 
+// The frame count the header announced when it is one to go by, else 0. A stream whose end the
+// decoder cannot find (an Ogg file whose last page is cut off) announces the largest count there
+// is; such a count, or any past the size limit, says nothing about the frames that will come.
+sf_count_t AnnouncedFrames(const SF_INFO& info, const Pcm& pcm) {
+    if (info.frames <= 0) return 0;
+    uint64_t limit = kMaxPcmBytes / static_cast<uint64_t>(pcm.BlockAlign());
+    return static_cast<uint64_t>(info.frames) > limit ? 0 : info.frames;
+}
+
 // Decodes an opened file, when its format fits in memory and the limits.
 std::optional<Pcm> Decode(SNDFILE* file, const SF_INFO& info) {
     if (info.channels <= 0 || info.channels > kMaxChannels || info.samplerate <= 0 ||
-        info.samplerate > kMaxRate || info.frames <= 0)
+        info.samplerate > kMaxRate)
         return std::nullopt;
     Pcm pcm;
     pcm.type = StoredType(info.format);
     pcm.channels = info.channels;
     pcm.rate = info.samplerate;
-    uint64_t expected = static_cast<uint64_t>(info.frames) * pcm.BlockAlign();
-    if (expected > kMaxPcmBytes) return std::nullopt;
-    pcm.data.reserve(static_cast<size_t>(expected));
-    if (!ReadAll(file, pcm, info.frames) || pcm.data.empty()) return std::nullopt;
+    sf_count_t announced = AnnouncedFrames(info, pcm);
+    pcm.data.reserve(static_cast<size_t>(announced) * static_cast<size_t>(pcm.BlockAlign()));
+    if (!ReadAll(file, pcm, announced) || pcm.data.empty()) return std::nullopt;
     return pcm;
 }
 

@@ -88,7 +88,7 @@ bool clsSoundBuffer::createBuffer(std::shared_ptr<const plat::Pcm> pcm) {
     format_.AvgBytesPerSec = pcm->AvgBytesPerSec();
     format_.BlockAlign = static_cast<vb::Integer>(pcm->BlockAlign());
     format_.BitsPerSample = static_cast<vb::Integer>(pcm->BitsPerSample());
-    double got = static_cast<double>(pcm->data.size());
+    double got = static_cast<double>(pcm->FileBytes());
     length_ = static_cast<vb::Single>(got / format_.AvgBytesPerSec * 1000);
     pcm_ = std::move(pcm);
     return true;
@@ -140,7 +140,7 @@ void clsSoundBuffer::play(vb::Long ch) {
         if (!mixer) NoVoice();
         mixer->Stop(buffer_);
         // The cursor must lie inside the data, as the sound card's buffers demand.
-        if (resumePosition_ < 0 || static_cast<size_t>(resumePosition_) >= pcm_->data.size())
+        if (resumePosition_ < 0 || static_cast<uint64_t>(resumePosition_) >= pcm_->FileBytes())
             NoVoice();
         mixer->Play(buffer_, static_cast<uint32_t>(resumePosition_));
         paused_ = false;

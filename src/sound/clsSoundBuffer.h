@@ -48,7 +48,7 @@ class clsSoundBuffer {
     WAVEFORMATEX Format();
     vb::Single Length();
     const std::string& FileName();
-    // Bytes of decoded PCM held (0 when empty).
+    // Bytes of PCM held in memory, after its conversion to the output rate (0 when empty).
     size_t DataBytes();
 
   private:

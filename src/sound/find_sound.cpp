@@ -24,6 +24,8 @@ Outcome TryDecode(const std::string& path, std::shared_ptr<const plat::Pcm>& out
     if (pcm->channels < 1 || pcm->channels > 2) return Outcome::Refused;
     if (pcm->rate < 100 || pcm->rate > 100000) return Outcome::Refused;
     if (pcm->AvgBytesPerSec() <= 0) return Outcome::Refused;
+    // Converted here, on the decoding thread, so that the mixer only copies it at normal speed.
+    plat::ConvertToOutputRate(*pcm);
     out = std::make_shared<const plat::Pcm>(std::move(*pcm));
     return Outcome::Decoded;
 }

@@ -17,7 +17,8 @@ namespace modSound {
 // name (after path resolution), then every file of the same base name and any extension, in the
 // listing's order. A file that cannot be decoded is passed over; a decoded sound the output
 // cannot take (no data, more than two channels, a rate outside 100 to 100000 Hz, over 256 MiB)
-// ends the search. Null when nothing was found. Safe to call from any thread.
+// ends the search. The sound found is converted to the output rate (plat::ConvertToOutputRate).
+// Null when nothing was found. Safe to call from any thread.
 std::shared_ptr<const plat::Pcm> FindSound(const std::string& name);
 
 struct LoadJob;
