@@ -70,6 +70,9 @@ inline std::string_view CharSpan(std::string_view s, size_t first, size_t count)
 char32_t NextChar(std::string_view s, size_t& i);
 
 // ---- random blocks
+// Forgets the media names of the last load (NameMedia).
+void ResetMediaNames();
+
 void ResetRandom();
 void SeedRandomForLoad();
 

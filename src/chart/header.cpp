@@ -53,10 +53,13 @@ void IdCommand(std::string_view command, std::string_view argument) {
     Long id = DecodeId(command.substr(cut));
     if (!IdInRange(id)) return;
     if (name == "#WAV") {
-        if (id != 0) modSound::WavBuffer[id].init(PathWav + std::string(argument));
+        if (id == 0) return;
+        NameMedia(false, id, argument);
+        modSound::WavBuffer[id].init(PathWav + std::string(argument));
     } else if (name == "#BMP") {
-        if (modMain::Settings.BGA != 0)
-            modDraw::BmpSurface[id].init(PathWav + std::string(argument), true);
+        if (modMain::Settings.BGA == 0) return;
+        NameMedia(true, id, argument);
+        modDraw::BmpSurface[id].init(PathWav + std::string(argument), true);
     } else if (name == "#BGA") {
         SetBga(id, argument);
     } else if (name == "#BPM") {

@@ -1,5 +1,6 @@
 // The whole load of one chart: reset, reading the file line by line with the message pass in
 // between, then sorting and timing.
+#include <chrono>
 #include <cstring>
 
 #include "base/program.h"
@@ -109,6 +110,7 @@ std::string MakeDisplayTitle() {
 }
 
 void ResetTables() {
+    ResetMediaNames();
     for (Long id = 0; id <= 1295; ++id) {
         modSound::WavBuffer[id].reset();
         modDraw::BmpSurface[id].reset();
@@ -153,6 +155,19 @@ void ResetHeader() {
 
 void LoadBMS() {
     if (!plat::IsRegularFile(BMSFileName)) return;
+    // The chart's file names are looked up in one listing per folder, made for this load.
+    struct Lookups {
+        Lookups() { plat::OpenLookupIndex(); }
+        ~Lookups() { plat::CloseLookupIndex(); }
+    } lookups;
+    struct Timed {
+        std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
+        ~Timed() {
+            std::chrono::duration<double, std::milli> took =
+                std::chrono::steady_clock::now() - started;
+            LoadWallMs = took.count();
+        }
+    } timed;
     Guard("LoadBMS", [] {
         LoadTime = plat::Now();
         LoadBMSStart();
@@ -208,6 +223,7 @@ Long LoadBMSData() {
         }
         SetPlaybackLimit();
         ClearUnloadedMedia();
+        NoteMissingMedia();
         DisplayTitle = MakeDisplayTitle();
         result = static_cast<Long>(Obj.UBound());
     });

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/rect.h"
 #include "base/vb.h"
@@ -81,6 +82,20 @@ extern vb::Array<MeasureRecord, 0, 999> MeasureInfo;
 extern vb::Array<ObjRecord, 0, 999> BarLine;
 extern vb::DynArray<ObjRecord> Obj;
 extern Long ObjCount;
+
+// The sounds and pictures the chart names that the load could not give (not found, not
+// decodable, or past the media budget): the #WAV and #BMP names as written, each once, by id.
+struct MissingMedia {
+    std::vector<std::string> sounds, images;
+};
+extern MissingMedia Missing;
+// Wall-clock milliseconds the last LoadBMS took.
+extern double LoadWallMs;
+// Notes the name a #WAV or #BMP line gives a slot, as written.
+void NameMedia(bool picture, Long id, std::string_view name);
+// Fills Missing from the slots the chart named once its media are loaded, and says what is
+// missing in one line on standard error.
+void NoteMissingMedia();
 
 // Base-36 value of an id text of any length (overflow of a Long is error 6).
 Long DecodeId(std::string_view text);

@@ -51,6 +51,8 @@ void Reset() {
     DisplayTitle.clear();
     StartMeasure = 0;
     LoadTime = 0;
+    LoadWallMs = 0;
+    ResetMediaNames();
     LastDotTime = 0;
     BpmTable.Fill(0);
     StopTable.Fill(0);

@@ -1,8 +1,10 @@
 #include "display/clsDrawSurface.h"
 
 #include <algorithm>
+#include <new>
 
 #include "base/program.h"
+#include "base/shared_decodes.h"
 #include "display/pixels.h"
 
 namespace {
@@ -17,7 +19,40 @@ void SplitName(const std::string& name, std::string& folder, std::string& file) 
     file = sep == std::string::npos ? name : name.substr(sep + 1);
 }
 
+// A decoded picture with its share of the media budget, given back with the last surface that
+// shows it.
+struct HeldImage {
+    plat::Image image;
+    media::Reservation budget;
+};
+
+SharedDecodes<plat::Image>& Decodes() {
+    static SharedDecodes<plat::Image> decodes;
+    return decodes;
+}
+
+std::shared_ptr<const plat::Image> Decode(const std::string& path, bool greyToBlack) {
+    auto held = std::make_shared<HeldImage>();
+    std::optional<plat::Image> image = plat::DecodeImage(path, greyToBlack, held->budget);
+    if (!image) return nullptr;
+    held->image = std::move(*image);
+    return std::shared_ptr<const plat::Image>(held, &held->image);
+}
+
+// The picture of a file, shared with any surface that holds it already.
+std::shared_ptr<const plat::Image> SharedDecode(const std::string& path, bool greyToBlack) {
+    std::string identity = plat::FileIdentity(path);
+    if (identity.empty()) return nullptr;
+    std::string key = path + '\n' + identity + (greyToBlack ? "\nk" : "");
+    return Decodes().Get(key, [&] { return Decode(path, greyToBlack); });
+}
+
 }  // namespace
+
+const plat::Image& clsDrawSurface::Pixels() const {
+    static const plat::Image none;
+    return surface_ ? *surface_ : none;
+}
 
 bool clsDrawSurface::init(const std::string& cFileName, bool blackFlag) {
     try {
@@ -32,12 +67,15 @@ bool clsDrawSurface::init(const std::string& cFileName, bool blackFlag) {
     } catch (const vb::Error&) {
         clear();
         return false;
+    } catch (const std::bad_alloc&) {  // past the media budget, or out of memory
+        clear();
+        return false;
     }
 }
 
 bool clsDrawSurface::findAndLoad(const std::string& cFileName, bool blackFlag) {
     std::string exact = plat::ResolvePath(cFileName);
-    if (plat::IsRegularFile(exact) && loadImage(exact, blackFlag)) return true;
+    if (plat::IsRegularFileListed(exact) && loadImage(exact, blackFlag)) return true;
 
     // Any other extension of the same base name may serve, in the listing's order.
     std::string folder, file;
@@ -60,24 +98,25 @@ bool clsDrawSurface::findAndLoad(const std::string& cFileName, bool blackFlag) {
 }
 
 bool clsDrawSurface::loadImage(const std::string& cFileName, bool blackFlag) {
-    std::optional<plat::Image> img = plat::DecodeImage(cFileName, blackFlag);
-    return img && adopt(std::move(*img), kKeyBlack);
+    std::shared_ptr<const plat::Image> img = SharedDecode(cFileName, blackFlag);
+    return img && adopt(std::move(img), kKeyBlack);
 }
 
-bool clsDrawSurface::adopt(plat::Image&& image, uint32_t colorKey) {
-    if (image.width <= 0 || image.height <= 0 ||
-        image.pixels.size() != static_cast<size_t>(image.width) * static_cast<size_t>(image.height))
+bool clsDrawSurface::adopt(std::shared_ptr<const plat::Image> image, uint32_t colorKey) {
+    if (image->width <= 0 || image->height <= 0 ||
+        image->pixels.size() !=
+            static_cast<size_t>(image->width) * static_cast<size_t>(image->height))
         return false;
     surface_ = std::move(image);
     colorKey_ = colorKey;
-    surfaceWidth_ = surface_.width;
-    surfaceHeight_ = surface_.height;
+    surfaceWidth_ = surface_->width;
+    surfaceHeight_ = surface_->height;
     return true;
 }
 
 bool clsDrawSurface::initFromPictureBox(const plat::Image& picture) {
     clear();
-    if (!adopt(plat::Image(picture), kKeyGreen)) return false;
+    if (!adopt(std::make_shared<const plat::Image>(picture), kKeyGreen)) return false;
     fileName_.clear();
     initialized_ = true;
     return true;
@@ -88,14 +127,15 @@ bool clsDrawSurface::initText(const std::string& cstrTitle) {
     std::optional<plat::Image> img = plat::RenderText(cstrTitle, plat::Dev().FontFace());
     // A text that renders to nothing cannot make a surface, as a zero-width surface could not
     // be created.
-    if (!img || !adopt(std::move(*img), kKeyBlack)) return false;
+    if (!img || !adopt(std::make_shared<const plat::Image>(std::move(*img)), kKeyBlack))
+        return false;
     fileName_.clear();
     initialized_ = true;
     return true;
 }
 
 void clsDrawSurface::clear() {
-    surface_ = plat::Image{};
+    surface_ = nullptr;
     fileName_.clear();
     surfaceWidth_ = 0;
     surfaceHeight_ = 0;
@@ -107,18 +147,18 @@ void clsDrawSurface::draw(plat::Image& dest, vb::Long X, vb::Long Y, RECT& srcRe
     RECT to = MakeRect(X, Y, vb::SubL(srcRect.Right, srcRect.Left),
                        vb::SubL(srcRect.Bottom, srcRect.Top));
     if (!clipRect(to, srcRect)) return;
-    pixels::CopyKeyed(dest, to.Left, to.Top, surface_, srcRect, colorKey_);
+    pixels::CopyKeyed(dest, to.Left, to.Top, *surface_, srcRect, colorKey_);
 }
 
 void clsDrawSurface::drawFast(plat::Image& dest, vb::Long X, vb::Long Y, const RECT& srcRect) {
     // Callers keep the copy inside both pictures; one that would not fit is skipped whole.
     if (!initialized_) return;
-    pixels::CopyKeyed(dest, X, Y, surface_, srcRect, colorKey_);
+    pixels::CopyKeyed(dest, X, Y, *surface_, srcRect, colorKey_);
 }
 
 void clsDrawSurface::drawStretch(plat::Image& dest, RECT& destRect, RECT& srcRect) {
     if (!initialized_ || !clipRect(destRect, srcRect)) return;
-    pixels::StretchKeyed(dest, destRect, surface_, srcRect, colorKey_);
+    pixels::StretchKeyed(dest, destRect, *surface_, srcRect, colorKey_);
 }
 
 bool clsDrawSurface::clipRect(RECT& destRect, RECT& srcRect) {

@@ -2,6 +2,7 @@
 // composition surface), with black (or green, for picture-box images) as the transparent colour.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "base/rect.h"
@@ -22,7 +23,8 @@ class clsDrawSurface {
     vb::Long Width() const { return surfaceWidth_; }
     vb::Long Height() const { return surfaceHeight_; }
     const std::string& FileName() const { return fileName_; }
-    const plat::Image& Pixels() const { return surface_; }
+    // The picture, shared with every other surface made from the same file (never changed).
+    const plat::Image& Pixels() const;
 
     // The clipping rule of draw and drawStretch (exposed for tests).
     bool clipRect(RECT& destRect, RECT& srcRect);
@@ -31,9 +33,9 @@ class clsDrawSurface {
     bool findAndLoad(const std::string& cFileName, bool blackFlag);
     bool loadImage(const std::string& cFileName, bool blackFlag);
     // Takes a decoded picture as this surface's image; false for an empty or malformed one.
-    bool adopt(plat::Image&& image, uint32_t colorKey);
+    bool adopt(std::shared_ptr<const plat::Image> image, uint32_t colorKey);
 
-    plat::Image surface_;  // no pixels: no surface
+    std::shared_ptr<const plat::Image> surface_;  // null: no surface
     uint32_t colorKey_ = 0;
     std::string fileName_;
     vb::Long surfaceWidth_ = 0;

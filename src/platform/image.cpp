@@ -13,10 +13,14 @@ namespace {
 constexpr size_t kMaxImageFileBytes = size_t(256) << 20;
 
 // Pixels are laid over black: a transparent pixel becomes black and so falls under the black
-// colour key, the way a picture without an alpha channel marks its transparent parts.
+// colour key, the way a picture without an alpha channel marks its transparent parts. Takes the
+// decoded surface and frees it as soon as it is converted, so at most two copies of the picture
+// exist at once.
 std::optional<Image> ToXrgb(SDL_Surface* decoded, bool greyToBlack) {
-    if (!ImageSizeAllowed(decoded->w, decoded->h)) return std::nullopt;
-    SDL_Surface* argb = SDL_ConvertSurfaceFormat(decoded, SDL_PIXELFORMAT_ARGB8888, 0);
+    SDL_Surface* argb = ImageSizeAllowed(decoded->w, decoded->h)
+                            ? SDL_ConvertSurfaceFormat(decoded, SDL_PIXELFORMAT_ARGB8888, 0)
+                            : nullptr;
+    SDL_FreeSurface(decoded);
     if (!argb) return std::nullopt;
     Image image;
     image.width = argb->w;
@@ -44,32 +48,63 @@ std::optional<Image> ToXrgb(SDL_Surface* decoded, bool greyToBlack) {
     return image;
 }
 
+SDL_Surface* Load(SDL_RWops* rw, ImageFormat format) {
+    switch (format) {
+        case ImageFormat::Png:
+            return IMG_LoadPNG_RW(rw);
+        case ImageFormat::Bmp:
+            return IMG_LoadBMP_RW(rw);
+        case ImageFormat::Jpeg:
+            return IMG_LoadJPG_RW(rw);
+        case ImageFormat::Gif:
+            return IMG_LoadGIF_RW(rw);
+        case ImageFormat::Tga:
+            return IMG_LoadTGA_RW(rw);
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 void EnsureImageLibrary() {
     static std::once_flag once;
-    std::call_once(once,
-                   [] { IMG_Init(IMG_INIT_PNG | IMG_INIT_JPG | IMG_INIT_TIF | IMG_INIT_WEBP); });
+    std::call_once(once, [] { IMG_Init(IMG_INIT_PNG | IMG_INIT_JPG); });
 }
 
 std::optional<Image> DecodeImage(const std::string& path, bool greyToBlack) {
+    media::Reservation budget;
+    return DecodeImage(path, greyToBlack, budget);
+}
+
+std::optional<Image> DecodeImage(const std::string& path, bool greyToBlack,
+                                 media::Reservation& budget) {
     std::optional<std::string> bytes = ReadFile(path, kMaxImageFileBytes);
     if (!bytes || bytes->empty()) return std::nullopt;
-    if (auto size = ProbeImageSize(*bytes); size && !ImageSizeAllowed(size->width, size->height))
-        return std::nullopt;
-    EnsureImageLibrary();
-    SDL_RWops* rw = SDL_RWFromConstMem(bytes->data(), static_cast<int>(bytes->size()));
-    if (!rw) return std::nullopt;
     // The extension only matters for formats without a signature (TGA); the others are
     // recognised by their contents whatever the name says.
     size_t dot = path.rfind('.');
     std::string ext = dot != std::string::npos && path.find('/', dot) == std::string::npos
                           ? path.substr(dot + 1)
                           : std::string();
-    SDL_Surface* decoded = IMG_LoadTyped_RW(rw, 1, ext.c_str());
-    if (!decoded) return std::nullopt;
-    std::optional<Image> image = ToXrgb(decoded, greyToBlack);
-    SDL_FreeSurface(decoded);
+    std::optional<ImageFormat> format = ImageFormatOf(*bytes, ext);
+    if (!format) return std::nullopt;
+    std::optional<ImageSize> size = ProbeImageSize(*bytes, *format);
+    if (!size || !ImageSizeAllowed(size->width, size->height)) return std::nullopt;
+    // The picture's own bytes, and while decoding the file, the decoded surface (at most 4 bytes
+    // a pixel) and what the decoder keeps besides.
+    const auto pixels = static_cast<size_t>(size->width * size->height);
+    const size_t own = 4 * pixels;
+    const size_t working =
+        bytes->size() + (4 + static_cast<size_t>(DecoderBytesPerPixel(*bytes, *format))) * pixels;
+    if (!budget.Add(own + working)) throw media::OverBudget();
+    EnsureImageLibrary();
+    SDL_RWops* rw = SDL_RWFromConstMem(bytes->data(), static_cast<int>(bytes->size()));
+    SDL_Surface* decoded = rw ? Load(rw, *format) : nullptr;
+    if (rw) SDL_RWclose(rw);
+    bytes.reset();
+    std::optional<Image> image = decoded ? ToXrgb(decoded, greyToBlack) : std::nullopt;
+    budget.Drop(working);
+    if (!image) budget.Drop(own);
     return image;
 }
 

@@ -1,5 +1,6 @@
 // Chart file names written on Windows: "\" separators and names whose case differs from the
-// files on disk. The exact name always wins; the case-blind match is only the fallback.
+// files on disk. The exact name always wins; the case-blind match is only the fallback. While a
+// lookup index is open the answers come from its listings, with the same results.
 #include <dirent.h>
 #include <sys/stat.h>
 
@@ -7,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/folder_index.h"
 #include "platform/platform.h"
 
 namespace plat {
@@ -25,11 +27,16 @@ bool EqualNoCase(const std::string& a, const std::string& b) {
 }
 
 bool Exists(const std::string& path) {
+    std::string dir, name;
+    if (index::SplitLast(path, dir, name))
+        if (std::shared_ptr<const index::Folder> folder = index::Listing(dir))
+            return folder->Find(name) != nullptr;
     struct stat st;
     return stat(path.c_str(), &st) == 0;
 }
 
 bool IsDirectory(const std::string& path) {
+    if (std::shared_ptr<const index::Folder> folder = index::Listing(path)) return folder->listed;
     struct stat st;
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
@@ -52,6 +59,11 @@ std::vector<std::string> SortedEntries(const std::string& dir) {
 // The entry of a folder whose name equals `name` ignoring case; with several, the smallest by
 // byte order, so the choice does not depend on the directory's order.
 std::optional<std::string> FindNoCase(const std::string& dir, const std::string& name) {
+    if (std::shared_ptr<const index::Folder> folder = index::Listing(dir)) {
+        const std::vector<size_t>& found = folder->NoCase(index::Lower(name));
+        if (found.empty()) return std::nullopt;
+        return folder->entries[found.front()].name;
+    }
     DIR* d = opendir(dir.empty() ? "." : dir.c_str());
     if (!d) return std::nullopt;
     std::optional<std::string> best;
@@ -73,6 +85,29 @@ std::vector<std::string> SplitComponents(const std::string& path) {
         start = slash + 1;
     }
     return parts;
+}
+
+// (case differs, name) of the folder's regular files named `base`, with or without an
+// extension, in the listing's order.
+std::vector<std::pair<bool, std::string>> Candidates(const std::string& folder,
+                                                     const std::string& base) {
+    std::vector<std::pair<bool, std::string>> ranked;
+    if (std::shared_ptr<const index::Folder> listing = index::Listing(folder)) {
+        for (size_t i : listing->SameStem(index::Lower(base))) {
+            const index::Folder::Entry& entry = listing->entries[i];
+            if (entry.regular)
+                ranked.emplace_back(entry.name.compare(0, base.size(), base) != 0, entry.name);
+        }
+        return ranked;
+    }
+    for (const std::string& name : SortedEntries(folder)) {
+        if (name.size() < base.size()) continue;
+        if (name.size() > base.size() && name[base.size()] != '.') continue;
+        std::string stem = name.substr(0, base.size());
+        if (!EqualNoCase(stem, base) || !IsRegularFile(folder + name)) continue;
+        ranked.emplace_back(stem != base, name);
+    }
+    return ranked;
 }
 
 }  // namespace
@@ -106,14 +141,7 @@ std::vector<std::string> ListSameBase(const std::string& dir, const std::string&
     if (!folder.empty() && folder.back() != '/') folder += '/';
     if (!folder.empty() && !IsDirectory(folder)) return found;
 
-    std::vector<std::pair<bool, std::string>> ranked;  // (case differs, name)
-    for (const std::string& name : SortedEntries(folder)) {
-        if (name.size() < base.size()) continue;
-        if (name.size() > base.size() && name[base.size()] != '.') continue;
-        std::string stem = name.substr(0, base.size());
-        if (!EqualNoCase(stem, base) || !IsRegularFile(folder + name)) continue;
-        ranked.emplace_back(stem != base, name);
-    }
+    std::vector<std::pair<bool, std::string>> ranked = Candidates(folder, base);
     std::stable_sort(ranked.begin(), ranked.end());
     for (auto& entry : ranked) found.push_back(std::move(entry.second));
     return found;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/media_budget.h"
 #include "platform/mixer.h"
 
 namespace plat {
@@ -25,6 +26,11 @@ struct Image {
 // Decodes an image file; with greyToBlack every pixel whose red, green and blue are all 16 or
 // less becomes pure black. Empty on any failure (missing, corrupt, absurdly large).
 std::optional<Image> DecodeImage(const std::string& path, bool greyToBlack);
+// The same, with the picture's bytes held in `budget` (its size is known before any pixel is
+// decoded; the decoder's own buffers are held only while it runs). Throws media::OverBudget when
+// the budget cannot give them.
+std::optional<Image> DecodeImage(const std::string& path, bool greyToBlack,
+                                 media::Reservation& budget);
 // Renders one line of text, white on black, in the named font face (fontconfig pattern; empty
 // means the default sans face that covers Japanese) at 12 pixels. Empty when it cannot.
 std::optional<Image> RenderText(const std::string& utf8, const std::string& face);
@@ -33,12 +39,19 @@ bool WritePng(const std::string& path, const Image& image);
 
 // Decodes a whole sound file to PCM in its own sample format. Empty on any failure.
 std::optional<Pcm> DecodeSound(const std::string& path);
+// The same, with the bytes of the samples held in `budget` as they grow (the sound's own buffer,
+// and for a moment the one it grows from). Throws media::OverBudget when the budget cannot give
+// them.
+std::optional<Pcm> DecodeSound(const std::string& path, media::Reservation& budget);
 // Converts a decoded sound to the mixer's output rate with a band-limited resampler, so that at
 // normal speed the mixer plays it frame for frame; the format the sound reports stays the
 // file's (see Pcm). Meant for the decoding threads: it costs about as much as decoding. A sound
 // already at that rate is left as it is, and so is one whose conversion would not fit the size
 // limit or fails (the mixer then interpolates, as it does at other speeds).
 void ConvertToOutputRate(Pcm& pcm);
+// The same, taking the converted bytes from `budget` before they are made and giving back the
+// decoded ones after; media::OverBudget when the budget cannot give them.
+void ConvertToOutputRate(Pcm& pcm, media::Reservation& budget);
 // Readies the process for decoding on several threads; call before the decoding threads start.
 void PrepareParallelDecoding();
 // Writes interleaved stereo float samples (-1..1, clipped) as a 44.1 kHz 16-bit stereo WAV file.
@@ -50,6 +63,9 @@ bool WriteWav16(const std::string& path, const std::vector<float>& stereo);
 std::string ExeDir();
 // True when path names an existing regular file (taken literally: no wildcards).
 bool IsRegularFile(const std::string& path);
+// What tells this file's present contents from any other's: device, inode, size and change
+// time, as text; "" when `path` is not a regular file.
+std::string FileIdentity(const std::string& path);
 // A chart's file name as it exists on disk: "\" becomes "/", and when the exact name is missing
 // each component is matched case-insensitively. Returns the converted name when nothing matches.
 std::string ResolvePath(const std::string& path);
@@ -57,6 +73,14 @@ std::string ResolvePath(const std::string& path);
 // `base` or `base` + "." + any extension, the base compared case-insensitively. Exact-case
 // matches come first, then the rest ordered by name. Names only, without the folder.
 std::vector<std::string> ListSameBase(const std::string& dir, const std::string& base);
+// While the lookup index is open, ResolvePath, ListSameBase and IsRegularFileListed answer from
+// one listing of each folder, made the first time a name in it is looked up (from any thread):
+// the names of a chart then cost no system call, found or not. Files that come or go meanwhile
+// are not seen, so it is open only while one chart is loaded.
+void OpenLookupIndex();
+void CloseLookupIndex();
+// IsRegularFile, answered from the lookup index when one is open.
+bool IsRegularFileListed(const std::string& path);
 // Whole file contents; empty optional when it cannot be read or is larger than maxBytes.
 std::optional<std::string> ReadFile(const std::string& path, size_t maxBytes = SIZE_MAX);
 // Replaces the file's contents (written to a temporary beside it, then renamed). False on failure.
@@ -73,6 +97,8 @@ bool IsValidUtf8(const std::string& bytes);
 
 // ---------------------------------------------------------------- process
 
+// Writes one line to standard error (a word to the user that is no error report).
+void TellUser(const std::string& line);
 // Ends the process with the exit code. Tests install a handler that throws instead.
 [[noreturn]] void ExitProcess(int code);
 struct ProcessExit {

@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -27,6 +28,11 @@ std::string Join(const std::vector<std::string>& args) {
     return line;
 }
 }  // namespace
+
+void TellUser(const std::string& line) {
+    std::fprintf(stderr, "%s\n", line.c_str());
+    std::fflush(stderr);
+}
 
 void ExitProcess(int code) {
     if (g_exitThrows) throw ProcessExit{code};

@@ -114,6 +114,11 @@ bool Resample(soxr_t resampler, const Pcm& pcm, uint8_t* out, uint64_t outFrames
 }  // namespace
 
 void ConvertToOutputRate(Pcm& pcm) {
+    media::Reservation budget;
+    ConvertToOutputRate(pcm, budget);
+}
+
+void ConvertToOutputRate(Pcm& pcm, media::Reservation& budget) {
     if (pcm.converted.rate || pcm.rate == kOutputRate || pcm.rate <= 0 || pcm.channels <= 0) return;
     const uint64_t frames = pcm.FileFrames();
     if (frames == 0) return;
@@ -125,10 +130,16 @@ void ConvertToOutputRate(Pcm& pcm) {
     if (outFrames == 0 || outFrames > kMaxConvertedBytes / static_cast<uint32_t>(outAlign)) return;
     Resampler resampler = MakeResampler(pcm, to);
     if (!resampler) return;
+    const size_t outBytes = static_cast<size_t>(outFrames) * static_cast<size_t>(outAlign);
+    if (!budget.Add(outBytes)) throw media::OverBudget();
     PcmBytes out;
-    out.resize(static_cast<size_t>(outFrames) * static_cast<size_t>(outAlign));
-    if (!Resample(resampler.get(), pcm, out.data(), outFrames, outAlign)) return;
+    out.resize(outBytes);
+    if (!Resample(resampler.get(), pcm, out.data(), outFrames, outAlign)) {
+        budget.Drop(outBytes);
+        return;
+    }
     pcm.data.swap(out);
+    budget.Drop(out.capacity());
     pcm.converted = Pcm::Conversion{kOutputRate, to, frames};
 }
 

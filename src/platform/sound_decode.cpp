@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "base/media_budget.h"
 #include "platform/platform.h"
 
 namespace plat {
@@ -154,6 +155,23 @@ void SilenceNonFinite(PcmBytes& data) {
     }
 }
 
+// Makes room for `more` bytes of samples. The larger buffer is taken from the budget before it is
+// made, and the old one given back only after the move, so the budget also bounds what a decode
+// takes while it grows. False when the sound would pass the size limit; OverBudget when the
+// budget cannot give the room.
+bool MakeRoom(PcmBytes& data, uint64_t more, media::Reservation& budget) {
+    const uint64_t need = data.size() + more;
+    if (need <= data.capacity()) return true;
+    if (need > kMaxPcmBytes) return false;
+    const size_t old = data.capacity();
+    const auto grown = static_cast<size_t>(
+        std::min<uint64_t>(kMaxPcmBytes, std::max<uint64_t>(need, 2 * uint64_t(old))));
+    if (!budget.Add(grown)) throw media::OverBudget();
+    data.reserve(grown);
+    budget.Drop(old);
+    return true;
+}
+
 // The decoder's reads, by the sample type asked for.
 sf_count_t ReadFrames(SNDFILE* file, short* out, sf_count_t frames) {
     return sf_readf_short(file, out, frames);
@@ -186,9 +204,10 @@ void Store(Pcm& pcm, const float* s, size_t n) {
 // Reads the frames the header announced straight into the sound's bytes, for samples kept as
 // the decoder gives them: the bytes are written once, with no copy in between.
 template <typename Sample>
-void ReadAnnounced(SNDFILE* file, Pcm& pcm, sf_count_t frames) {
+void ReadAnnounced(SNDFILE* file, Pcm& pcm, sf_count_t frames, media::Reservation& budget) {
     if (frames <= 0) return;
     const auto frameBytes = static_cast<size_t>(pcm.BlockAlign());
+    if (!MakeRoom(pcm.data, static_cast<uint64_t>(frames) * frameBytes, budget)) return;
     pcm.data.resize(static_cast<size_t>(frames) * frameBytes);
     sf_count_t got = ReadFrames(file, reinterpret_cast<Sample*>(pcm.data.data()), frames);
     pcm.data.resize(static_cast<size_t>(std::max<sf_count_t>(got, 0)) * frameBytes);
@@ -197,7 +216,7 @@ void ReadAnnounced(SNDFILE* file, Pcm& pcm, sf_count_t frames) {
 // Reads the remaining frames as `Sample` through a chunk this thread keeps; false when the data
 // would pass the size limit.
 template <typename Sample>
-bool ReadRest(SNDFILE* file, Pcm& pcm) {
+bool ReadRest(SNDFILE* file, Pcm& pcm, media::Reservation& budget) {
     thread_local std::vector<Sample> chunk(kChunkSamples);
     const size_t ch = static_cast<size_t>(pcm.channels);
     const uint64_t frameBytes = static_cast<uint64_t>(pcm.BlockAlign());
@@ -205,7 +224,7 @@ bool ReadRest(SNDFILE* file, Pcm& pcm) {
     for (;;) {
         sf_count_t got = ReadFrames(file, chunk.data(), frames);
         if (got <= 0) return true;
-        if (pcm.data.size() + static_cast<uint64_t>(got) * frameBytes > kMaxPcmBytes) return false;
+        if (!MakeRoom(pcm.data, static_cast<uint64_t>(got) * frameBytes, budget)) return false;
         Store(pcm, chunk.data(), static_cast<size_t>(got) * ch);
         if (got < frames) return true;
     }
@@ -213,21 +232,21 @@ bool ReadRest(SNDFILE* file, Pcm& pcm) {
 
 // Reads every frame. The header's count may be an estimate (compressed streams), so whatever
 // follows the announced frames is read too; with no count (0) everything is read in chunks.
-bool ReadAll(SNDFILE* file, Pcm& pcm, sf_count_t announced) {
+bool ReadAll(SNDFILE* file, Pcm& pcm, sf_count_t announced, media::Reservation& budget) {
     switch (pcm.type) {
         case SampleType::U8:
-            return ReadRest<short>(file, pcm);
+            return ReadRest<short>(file, pcm, budget);
         case SampleType::S16:
-            ReadAnnounced<short>(file, pcm, announced);
-            return ReadRest<short>(file, pcm);
+            ReadAnnounced<short>(file, pcm, announced, budget);
+            return ReadRest<short>(file, pcm, budget);
         case SampleType::S24:
-            return ReadRest<int>(file, pcm);
+            return ReadRest<int>(file, pcm, budget);
         case SampleType::S32:
-            ReadAnnounced<int>(file, pcm, announced);
-            return ReadRest<int>(file, pcm);
+            ReadAnnounced<int>(file, pcm, announced, budget);
+            return ReadRest<int>(file, pcm, budget);
         case SampleType::F32: {
-            ReadAnnounced<float>(file, pcm, announced);
-            bool ok = ReadRest<float>(file, pcm);
+            ReadAnnounced<float>(file, pcm, announced, budget);
+            bool ok = ReadRest<float>(file, pcm, budget);
             SilenceNonFinite(pcm.data);
             return ok;
         }
@@ -235,27 +254,59 @@ bool ReadAll(SNDFILE* file, Pcm& pcm, sf_count_t announced) {
     return false;
 }
 
-// The frame count the header announced when it is one to go by, else 0. A stream whose end the
-// decoder cannot find (an Ogg file whose last page is cut off) announces the largest count there
-// is; such a count, or any past the size limit, says nothing about the frames that will come.
-sf_count_t AnnouncedFrames(const SF_INFO& info, const Pcm& pcm) {
-    if (info.frames <= 0) return 0;
-    uint64_t limit = kMaxPcmBytes / static_cast<uint64_t>(pcm.BlockAlign());
-    return static_cast<uint64_t>(info.frames) > limit ? 0 : info.frames;
+// The frame count the header announced when it is one to go by, else 0 (everything is then read
+// in chunks).
+sf_count_t AnnouncedFrames(const SF_INFO& info) {
+    return info.frames > 0 ? info.frames : 0;
+}
+
+bool FormatAllowed(const SF_INFO& info) {
+    return info.channels > 0 && info.channels <= kMaxChannels && info.samplerate > 0 &&
+           info.samplerate <= kMaxRate;
+}
+
+// The most frames of the file's format that fit the size limit.
+sf_count_t FrameLimit(const SF_INFO& info) {
+    Pcm shape;
+    shape.type = StoredType(info.format);
+    shape.channels = info.channels;
+    return static_cast<sf_count_t>(kMaxPcmBytes / static_cast<uint64_t>(shape.BlockAlign()));
+}
+
+// A count past the size limit says nothing about the frames that will come: a stream whose end
+// the decoder cannot find (an Ogg file whose last page is cut off) announces the largest count
+// there is, and a hostile header any count it likes.
+bool CountUntrusted(const SF_INFO& info) {
+    return info.frames > 0 && info.frames > FrameLimit(info);
+}
+
+// The frames a stream gives when read to its end, kept nowhere; -1 past the size limit. Reading
+// an untrusted stream twice costs time only for such files, and its memory is then exactly the
+// sound's, never a buffer grown on the chance that more comes.
+sf_count_t CountFrames(SNDFILE* file, const SF_INFO& info) {
+    thread_local std::vector<float> chunk(kChunkSamples);
+    const auto frames = static_cast<sf_count_t>(kChunkSamples / static_cast<size_t>(info.channels));
+    const sf_count_t limit = FrameLimit(info);
+    sf_count_t total = 0;
+    for (;;) {
+        sf_count_t got = sf_readf_float(file, chunk.data(), frames);
+        if (got <= 0) return total;
+        total += got;
+        if (total > limit) return -1;
+        if (got < frames) return total;
+    }
 }
 
 // Decodes an opened file, when its format fits in memory and the limits.
-std::optional<Pcm> Decode(SNDFILE* file, const SF_INFO& info) {
-    if (info.channels <= 0 || info.channels > kMaxChannels || info.samplerate <= 0 ||
-        info.samplerate > kMaxRate)
-        return std::nullopt;
+std::optional<Pcm> Decode(SNDFILE* file, const SF_INFO& info, media::Reservation& budget) {
     Pcm pcm;
     pcm.type = StoredType(info.format);
     pcm.channels = info.channels;
     pcm.rate = info.samplerate;
-    sf_count_t announced = AnnouncedFrames(info, pcm);
-    pcm.data.reserve(static_cast<size_t>(announced) * static_cast<size_t>(pcm.BlockAlign()));
-    if (!ReadAll(file, pcm, announced) || pcm.data.empty()) return std::nullopt;
+    sf_count_t announced = AnnouncedFrames(info);
+    if (!MakeRoom(pcm.data, static_cast<uint64_t>(announced) * pcm.BlockAlign(), budget))
+        return std::nullopt;
+    if (!ReadAll(file, pcm, announced, budget) || pcm.data.empty()) return std::nullopt;
     return pcm;
 }
 
@@ -274,6 +325,11 @@ void PrepareParallelDecoding() {
 }
 
 std::optional<Pcm> DecodeSound(const std::string& path) {
+    media::Reservation budget;
+    return DecodeSound(path, budget);
+}
+
+std::optional<Pcm> DecodeSound(const std::string& path, media::Reservation& budget) {
     // Opened by hand so that only regular files reach the decoder (a FIFO would block it).
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return std::nullopt;
@@ -286,8 +342,20 @@ std::optional<Pcm> DecodeSound(const std::string& path) {
     FileReader reader{fd, static_cast<sf_count_t>(st.st_size), 0, buffer};
     SF_INFO info{};
     std::optional<Pcm> result;
-    if (SNDFILE* file = sf_open_virtual(&kFileIo, SFM_READ, &info, &reader)) {
-        result = Decode(file, info);
+    SNDFILE* file = sf_open_virtual(&kFileIo, SFM_READ, &info, &reader);
+    if (file && !FormatAllowed(info)) {
+        sf_close(file);
+        file = nullptr;
+    }
+    if (file && CountUntrusted(info)) {
+        sf_count_t counted = CountFrames(file, info);
+        sf_close(file);
+        reader.pos = reader.bufferLength = 0;
+        file = counted > 0 ? sf_open_virtual(&kFileIo, SFM_READ, &info, &reader) : nullptr;
+        info.frames = counted;
+    }
+    if (file) {
+        result = Decode(file, info, budget);
         sf_close(file);
     }
     close(fd);

@@ -105,6 +105,12 @@ std::string JsonText(const std::string& s) {
     return out + "\"";
 }
 
+std::string JsonList(const std::vector<std::string>& items) {
+    std::string out = "[";
+    for (const std::string& item : items) out += (out.size() > 1 ? "," : "") + JsonText(item);
+    return out + "]";
+}
+
 void PrintStats(int64_t frames) {
     using modCount::Score;
     const auto& n = modBMSLoad::NoteCount;
@@ -120,7 +126,12 @@ void PrintStats(int64_t frames) {
     json += ",\"total_time_ms\":" + vb::FormatCurrency4(modBMSLoad::TotalTime);
     json += ",\"play_time_ms\":" + vb::FormatCurrency4(modCount::PlayTime);
     json += ",\"frames\":" + std::to_string(frames);
-    json += ",\"end_state\":" + std::to_string(modMain::PlayState) + "}";
+    json += ",\"end_state\":" + std::to_string(modMain::PlayState);
+    json += ",\"missing_sounds\":" + JsonList(modBMSLoad::Missing.sounds);
+    json += ",\"missing_images\":" + JsonList(modBMSLoad::Missing.images);
+    char loadMs[32];
+    std::snprintf(loadMs, sizeof loadMs, "%.3f", modBMSLoad::LoadWallMs);
+    json += ",\"load_ms\":" + std::string(loadMs) + "}";
     std::printf("%s\n", json.c_str());
     std::fflush(stdout);
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "base/helpers.h"
+#include "base/shared_decodes.h"
 #include "platform/platform.h"
 #include "sound/loader.h"
 
@@ -15,19 +16,45 @@ constexpr size_t kMaxBufferBytes = 0x0FFFFFFF;
 
 enum class Outcome { Decoded, NotDecodable, Refused };
 
-// Decodes one candidate. A file the decoder cannot read lets the search go on; a decoded sound
-// the output cannot take ends it, as a failed buffer creation always has.
-Outcome TryDecode(const std::string& path, std::shared_ptr<const plat::Pcm>& out) {
-    std::optional<plat::Pcm> pcm = plat::DecodeSound(path);
-    if (!pcm) return Outcome::NotDecodable;
-    if (pcm->data.empty() || pcm->data.size() > kMaxBufferBytes) return Outcome::Refused;
-    if (pcm->channels < 1 || pcm->channels > 2) return Outcome::Refused;
-    if (pcm->rate < 100 || pcm->rate > 100000) return Outcome::Refused;
-    if (pcm->AvgBytesPerSec() <= 0) return Outcome::Refused;
+// A decoded sound with its share of the media budget, given back when the last slot or voice
+// lets go of it.
+struct HeldPcm {
+    plat::Pcm pcm;
+    media::Reservation budget;
+};
+
+// Never destroyed: a decoding thread may still be at work when the process ends.
+SharedDecodes<plat::Pcm>& Decodes() {
+    static auto* decodes = new SharedDecodes<plat::Pcm>;
+    return *decodes;
+}
+
+std::shared_ptr<const plat::Pcm> Decode(const std::string& path, Outcome& outcome) {
+    auto held = std::make_shared<HeldPcm>();
+    std::optional<plat::Pcm> pcm = plat::DecodeSound(path, held->budget);
+    outcome = Outcome::NotDecodable;
+    if (!pcm) return nullptr;
+    outcome = Outcome::Refused;
+    if (pcm->data.empty() || pcm->data.size() > kMaxBufferBytes) return nullptr;
+    if (pcm->channels < 1 || pcm->channels > 2) return nullptr;
+    if (pcm->rate < 100 || pcm->rate > 100000) return nullptr;
+    if (pcm->AvgBytesPerSec() <= 0) return nullptr;
     // Converted here, on the decoding thread, so that the mixer only copies it at normal speed.
-    plat::ConvertToOutputRate(*pcm);
-    out = std::make_shared<const plat::Pcm>(std::move(*pcm));
-    return Outcome::Decoded;
+    plat::ConvertToOutputRate(*pcm, held->budget);
+    held->pcm = std::move(*pcm);
+    outcome = Outcome::Decoded;
+    return std::shared_ptr<const plat::Pcm>(held, &held->pcm);
+}
+
+// Decodes one candidate, or shares the decode another slot holds. A file the decoder cannot read
+// lets the search go on; a decoded sound the output cannot take ends it, as a failed buffer
+// creation always has, and so does one the media budget cannot hold (OverBudget).
+Outcome TryDecode(const std::string& path, std::shared_ptr<const plat::Pcm>& out) {
+    std::string identity = plat::FileIdentity(path);
+    if (identity.empty()) return Outcome::NotDecodable;
+    Outcome outcome = Outcome::Decoded;
+    out = Decodes().Get(path + '\n' + identity, [&] { return Decode(path, outcome); });
+    return out ? Outcome::Decoded : outcome;
 }
 
 bool IsSeparator(char c) {
@@ -58,10 +85,13 @@ std::shared_ptr<const plat::Pcm> FindSound(const std::string& name) {
     std::string written = name;
     std::replace(written.begin(), written.end(), '\\', '/');
     // A decoded sound, or one refused, ends the search (`pcm` stays empty when refused).
-    if (TryDecode(written, pcm) != Outcome::NotDecodable) return pcm;
+    if (plat::IsRegularFileListed(written) && TryDecode(written, pcm) != Outcome::NotDecodable)
+        return pcm;
     // Decoding is deterministic: a file that failed once is not tried again.
     std::string exact = plat::ResolvePath(name);
-    if (exact != written && TryDecode(exact, pcm) != Outcome::NotDecodable) return pcm;
+    if (exact != written && plat::IsRegularFileListed(exact) &&
+        TryDecode(exact, pcm) != Outcome::NotDecodable)
+        return pcm;
     size_t cut = name.find_last_of("\\/");
     std::string folderText = cut == std::string::npos ? "" : name.substr(0, cut + 1);
     std::string stem = modMain::RemoveExt(name);

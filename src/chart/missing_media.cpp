@@ -1,0 +1,77 @@
+// Telling the user what a chart names but the load could not give. A chart that plays without its
+// music or pictures otherwise looks like a silent song.
+#include <string>
+
+#include "chart/chart_internal.h"
+#include "chart/modBMSLoad.h"
+#include "display/surfaces.h"
+#include "platform/platform.h"
+#include "sound/modSound.h"
+
+namespace modBMSLoad {
+
+MissingMedia Missing;
+double LoadWallMs = 0;
+
+namespace {
+
+// The names the chart's lines gave each slot, as written; empty for a slot not named.
+vb::Array<std::string, 0, 1295> WavNames, BmpNames;
+
+// Names of slots that stayed empty, each name once.
+template <typename Slots>
+std::vector<std::string> Unloaded(const vb::Array<std::string, 0, 1295>& names, Slots& slots) {
+    std::vector<std::string> missing;
+    for (Long id = 0; id <= 1295; ++id) {
+        const std::string& name = names[id];
+        if (name.empty() || slots[id].isInitialized()) continue;
+        bool listed = false;
+        for (const std::string& m : missing) listed = listed || m == name;
+        if (!listed) missing.push_back(name);
+    }
+    return missing;
+}
+
+std::string Count(size_t n, const char* one, const char* many) {
+    return n == 0 ? "" : std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+// "korvane: 2 sounds and 1 picture named by the chart were not found or could not be decoded:
+// a.wav, b.wav, c.bmp" - the first few names, then how many more.
+std::string MissingLine() {
+    constexpr size_t kShown = 5;
+    const size_t total = Missing.sounds.size() + Missing.images.size();
+    std::string sounds = Count(Missing.sounds.size(), "sound", "sounds");
+    std::string images = Count(Missing.images.size(), "picture", "pictures");
+    std::string line = "korvane: " + sounds + (sounds.empty() || images.empty() ? "" : " and ") +
+                       images + " named by the chart " + (total == 1 ? "was" : "were") +
+                       " not found or could not be decoded: ";
+    size_t shown = 0;
+    for (const auto* list : {&Missing.sounds, &Missing.images})
+        for (const std::string& name : *list) {
+            if (shown == kShown) break;
+            line += (shown++ ? ", " : "") + name;
+        }
+    if (total > shown) line += ", and " + std::to_string(total - shown) + " more";
+    return line;
+}
+
+}  // namespace
+
+void ResetMediaNames() {
+    WavNames.Fill(std::string());
+    BmpNames.Fill(std::string());
+    Missing = MissingMedia{};
+}
+
+void NameMedia(bool picture, Long id, std::string_view name) {
+    (picture ? BmpNames : WavNames)[id] = std::string(name);
+}
+
+void NoteMissingMedia() {
+    Missing.sounds = Unloaded(WavNames, modSound::WavBuffer);
+    Missing.images = Unloaded(BmpNames, modDraw::BmpSurface);
+    if (!Missing.sounds.empty() || !Missing.images.empty()) plat::TellUser(MissingLine());
+}
+
+}  // namespace modBMSLoad
