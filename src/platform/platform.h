@@ -97,6 +97,8 @@ bool IsValidUtf8(const std::string& bytes);
 
 // ---------------------------------------------------------------- process
 
+// The machine's physical memory in bytes; 0 when unknown.
+size_t MachineMemoryBytes();
 // Writes one line to standard error (a word to the user that is no error report).
 void TellUser(const std::string& line);
 // Ends the process with the exit code. Tests install a handler that throws instead.

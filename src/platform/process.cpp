@@ -29,6 +29,12 @@ std::string Join(const std::vector<std::string>& args) {
 }
 }  // namespace
 
+size_t MachineMemoryBytes() {
+    long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGE_SIZE);
+    return pages > 0 && pageSize > 0 ? static_cast<size_t>(pages) * static_cast<size_t>(pageSize)
+                                     : 0;
+}
+
 void TellUser(const std::string& line) {
     std::fprintf(stderr, "%s\n", line.c_str());
     std::fflush(stderr);

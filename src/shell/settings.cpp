@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "base/media_budget.h"
 #include "chart/modBMSLoad.h"
 #include "platform/platform.h"
 #include "play/modKey.h"
@@ -141,6 +142,16 @@ bool WriteIni(const std::string& section, const std::string& key, const std::str
         text.emplace();
     }
     return plat::WriteFileAtomic(path, profile::Store(*text, section, key, value));
+}
+
+void ApplyMediaBudget() {
+    size_t bytes = media::DefaultBudget(plat::MachineMemoryBytes());
+    try {
+        double mb = vb::ParseNumber(GetIni("Option", "MediaMemoryMB", "0"));
+        if (mb >= 1 && mb < double(size_t(1) << 40)) bytes = static_cast<size_t>(mb) << 20;
+    } catch (const vb::Error&) {
+    }
+    media::SetBudget(bytes);
 }
 
 void LoadConfig() {

@@ -15,6 +15,10 @@ std::string GetIni(const std::string& section, const std::string& key, const std
 bool WriteIni(const std::string& section, const std::string& key, const std::string& value);
 
 void LoadConfig();
+// Sets the media budget: krv.ini's Option/MediaMemoryMB (whole megabytes) when it holds a number
+// of at least 1, else 2 GiB or half the machine's memory when that is less. A value that is no
+// number counts as absent, so this key never makes the file be replaced.
+void ApplyMediaBudget();
 void LoadDefaultConfig();
 void SaveConfig();
 

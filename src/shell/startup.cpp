@@ -67,6 +67,7 @@ void StartUp() {
         ResetFrameTiming();
         FillSineTable();
         LoadConfig();
+        ApplyMediaBudget();
         if (!VideoOpen) ShutDown(-2, "DirectDraw init failed.", "StartUp");
         plat::Dev().SetVsync(Settings.VSYNC);
         modDraw::BackBuffer.pixels.assign(modDraw::BackBuffer.pixels.size(), 0);
