@@ -1,6 +1,7 @@
 // Telling the user what a chart names but the load could not give. A chart that plays without its
 // music or pictures otherwise looks like a silent song.
 #include <string>
+#include <unordered_set>
 
 #include "chart/chart_internal.h"
 #include "chart/modBMSLoad.h"
@@ -22,12 +23,11 @@ vb::Array<std::string, 0, 1295> WavNames, BmpNames;
 template <typename Slots>
 std::vector<std::string> Unloaded(const vb::Array<std::string, 0, 1295>& names, Slots& slots) {
     std::vector<std::string> missing;
+    std::unordered_set<std::string> listed;
     for (Long id = 0; id <= 1295; ++id) {
         const std::string& name = names[id];
-        if (name.empty() || slots[id].isInitialized()) continue;
-        bool listed = false;
-        for (const std::string& m : missing) listed = listed || m == name;
-        if (!listed) missing.push_back(name);
+        if (!name.empty() && !slots[id].isInitialized() && listed.insert(name).second)
+            missing.push_back(name);
     }
     return missing;
 }

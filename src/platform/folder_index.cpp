@@ -127,6 +127,20 @@ void CloseLookupIndex() {
     index::open = nullptr;
 }
 
+std::optional<bool> SameBaseListed(const std::string& path) {
+    std::string converted = path;
+    std::replace(converted.begin(), converted.end(), '\\', '/');
+    std::string dir, name;
+    if (!index::SplitLast(converted, dir, name)) return std::nullopt;
+    std::string base = name.substr(0, name.rfind('.'));
+    if (base.empty()) return std::nullopt;
+    std::shared_ptr<const index::Folder> folder = index::Listing(dir);
+    if (!folder || !folder->listed) return std::nullopt;
+    for (size_t i : folder->SameStem(index::Lower(base)))
+        if (folder->entries[i].regular) return true;
+    return false;
+}
+
 bool IsRegularFileListed(const std::string& path) {
     std::string dir, name;
     if (index::SplitLast(path, dir, name))

@@ -116,6 +116,15 @@ std::string ResolvePath(const std::string& path) {
     std::string converted = path;
     std::replace(converted.begin(), converted.end(), '\\', '/');
     if (converted.empty() || Exists(converted)) return converted;
+    // With the index open, a folder that opens as written needs no walk (each part of it exists
+    // as written): only the last part is matched.
+    std::string dir, name;
+    if (index::SplitLast(converted, dir, name))
+        if (std::shared_ptr<const index::Folder> folder = index::Listing(dir);
+            folder && folder->listed) {
+            const std::vector<size_t>& found = folder->NoCase(index::Lower(name));
+            return found.empty() ? converted : dir + folder->entries[found.front()].name;
+        }
 
     std::vector<std::string> parts = SplitComponents(converted);
     std::string resolved;  // the folder resolved so far, with a trailing "/" unless empty

@@ -79,6 +79,10 @@ std::vector<std::string> ListSameBase(const std::string& dir, const std::string&
 // are not seen, so it is open only while one chart is loaded.
 void OpenLookupIndex();
 void CloseLookupIndex();
+// Whether the folder of `path` ("\\" read as "/") holds a regular file whose name, without regard
+// to case, is the base name of the path's last part with any extension or none: from the lookup
+// index, and only when the folder opens as written and the base name is not empty (else empty).
+std::optional<bool> SameBaseListed(const std::string& path);
 // IsRegularFile, answered from the lookup index when one is open.
 bool IsRegularFileListed(const std::string& path);
 // Whole file contents; empty optional when it cannot be read or is larger than maxBytes.

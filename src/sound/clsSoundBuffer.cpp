@@ -35,6 +35,7 @@ bool clsSoundBuffer::init(const std::string& cFileName) {
         const std::string& held = pending_ ? modSound::LoadName(*pending_) : fileName_;
         if (cFileName != held) {
             clear();
+            if (!modSound::SoundFileExists(cFileName)) return false;
             if (std::shared_ptr<modSound::LoadJob> job = modSound::QueueLoad(cFileName)) {
                 pending_ = std::move(job);
                 return true;

@@ -75,34 +75,45 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
     return folder + "/" + name;
 }
 
-}  // namespace
-
-std::shared_ptr<const plat::Pcm> FindSound(const std::string& name) {
-    std::shared_ptr<const plat::Pcm> pcm;
-    // The name as written is tried first: the decoder refuses what is not a regular file, and a
-    // missing one costs no more than the look-up that would find it missing. Only then is the
-    // name matched without regard to case.
+// The places a name is looked for, in order: as written, matched without regard to case, then
+// the files of the same base name with any extension. `visit` is called with each existing
+// candidate until it returns true; the name and folder are looked up only as far as needed.
+template <typename Visit>
+bool ForEachCandidate(const std::string& name, Visit visit) {
     std::string written = name;
     std::replace(written.begin(), written.end(), '\\', '/');
-    // A decoded sound, or one refused, ends the search (`pcm` stays empty when refused).
-    if (plat::IsRegularFileListed(written) && TryDecode(written, pcm) != Outcome::NotDecodable)
-        return pcm;
-    // Decoding is deterministic: a file that failed once is not tried again.
+    if (plat::IsRegularFileListed(written) && visit(written)) return true;
     std::string exact = plat::ResolvePath(name);
-    if (exact != written && plat::IsRegularFileListed(exact) &&
-        TryDecode(exact, pcm) != Outcome::NotDecodable)
-        return pcm;
+    if (exact != written && plat::IsRegularFileListed(exact) && visit(exact)) return true;
     size_t cut = name.find_last_of("\\/");
     std::string folderText = cut == std::string::npos ? "" : name.substr(0, cut + 1);
     std::string stem = modMain::RemoveExt(name);
     std::string base = cut == std::string::npos ? stem : stem.substr(cut + 1);
-    if (base.empty()) return nullptr;
+    if (base.empty()) return false;
     std::string folder = ResolvedFolder(folderText);
     for (const std::string& candidate : plat::ListSameBase(folder, base)) {
         std::string path = JoinPath(folder, candidate);
-        if (path != exact && TryDecode(path, pcm) != Outcome::NotDecodable) return pcm;
+        if (path != exact && visit(path)) return true;
     }
-    return nullptr;
+    return false;
+}
+
+}  // namespace
+
+bool SoundFileExists(const std::string& name) {
+    // Every candidate lies in the folder as written when that opens, and has the name's base.
+    if (std::optional<bool> listed = plat::SameBaseListed(name)) return *listed;
+    return ForEachCandidate(name, [](const std::string&) { return true; });
+}
+
+std::shared_ptr<const plat::Pcm> FindSound(const std::string& name) {
+    std::shared_ptr<const plat::Pcm> pcm;
+    // A decoded sound, or one refused, ends the search (`pcm` stays empty when refused).
+    // Decoding is deterministic: a file that failed once is not tried again.
+    ForEachCandidate(name, [&](const std::string& path) {
+        return TryDecode(path, pcm) != Outcome::NotDecodable;
+    });
+    return pcm;
 }
 
 }  // namespace modSound

@@ -20,6 +20,9 @@ namespace modSound {
 // ends the search. The sound found is converted to the output rate (plat::ConvertToOutputRate).
 // Null when nothing was found. Safe to call from any thread.
 std::shared_ptr<const plat::Pcm> FindSound(const std::string& name);
+// Whether FindSound has any file to try: a look-up only, answered from the lookup index while a
+// chart loads, so a missing name costs no decoding thread's time.
+bool SoundFileExists(const std::string& name);
 
 struct LoadJob;
 
