@@ -47,16 +47,19 @@ std::string Tables() {
     return out.str();
 }
 
-// After the whole start-up, the play clock's step loads the chart.
+// After the whole start-up and the load of a chart of header lines only (which must leave
+// nothing behind), the play clock's step loads the chart.
 std::string LoadAndDescribe(plat::HeadlessDevice& dev, const std::string& chart, int64_t seed,
                             int measure) {
     try {
         modMain::StartUp();
-        BMSFileName = chart;
         StartMeasure = static_cast<vb::Integer>(measure);
         SetRandomSeed(seed);
-        modMain::PlayState = modMain::PS_LOAD;
-        modCount::CountMain();
+        for (const std::string& file : {DataPath("chart/media/previous-chart.bms"), chart}) {
+            BMSFileName = file;
+            modMain::PlayState = modMain::PS_LOAD;
+            modCount::CountMain();
+        }
     } catch (const plat::ProcessExit&) {
         return dev.MessageBoxes().empty() ? "(no report)" : dev.MessageBoxes().back() + "\n";
     }
