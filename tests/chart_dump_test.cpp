@@ -1,187 +1,171 @@
-// korvane-render CHART --dump: its options, its output against golden files, and its failures.
+// Every chart in tests/data/chart is loaded as korvane-render loads it and compared with its
+// expected files, each named CHART[.seedS][.measureM].txt for a load with #RANDOM seed S (1 when
+// not named) and start measure M; a chart without one is compared with CHART.txt. An expected
+// file holds the dump, then what the dump leaves out: the entries of the per-id tables that are
+// set, the sounds and pictures loaded, a playback limit other than 200, and where a start measure
+// put the play clock. A chart without objects gives "idle" and the header lines; a run-time error
+// gives the text of the error report that ends the program (the charts named overflow-* hold
+// values beyond their type). The shared third-party charts' files are in shared/, named alike.
+// KORVANE_UPDATE_EXPECTED=1 rewrites the expected files from the program.
 #include <sys/wait.h>
 
-#include <cstdlib>
-#include <fstream>
+#include <algorithm>
+#include <filesystem>
 #include <sstream>
 
-#include "chart_fixture.h"
+#include "display/surfaces.h"
 #include "shell/render.h"
+#include "support.h"
 
 namespace {
 
-using namespace charttest;
+using namespace modBMSLoad;
+using testsupport::DataPath;
+using testsupport::ReadFile;
+namespace fs = std::filesystem;
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-std::string Data(const std::string& name) {
-    return std::string(KORVANE_SOURCE_DIR) + "/tests/data/charts/" + name;
-}
-
-// The first line where two texts differ, both versions side by side.
-std::string FirstDifference(const std::string& expected, const std::string& actual) {
-    std::istringstream a(expected), b(actual);
-    std::string la, lb;
-    for (int n = 1;; ++n) {
-        bool ha = static_cast<bool>(std::getline(a, la)),
-             hb = static_cast<bool>(std::getline(b, lb));
-        if (!ha && !hb) return "";
-        if (la != lb || ha != hb)
-            return "line " + std::to_string(n) + ":\n  expected: " + (ha ? la : "(end)") +
-                   "\n  actual:   " + (hb ? lb : "(end)");
+std::string Tables() {
+    std::ostringstream out;
+    for (int id = 0; id <= 1295; ++id) {
+        const BgaRecord& b = BgaTable[id];
+        const RECT& r = b.SrcRect;
+        const clsDrawSurface& bmp = modDraw::BmpSurface[id];
+        if (BpmTable[id] != 0) out << "bpm\t" << id << '\t' << vb::RoundTrip(BpmTable[id]) << '\n';
+        if (StopTable[id] != 0) out << "stop\t" << id << '\t' << StopTable[id] << '\n';
+        if (b.BmpNo || r.Left || r.Top || r.Right || r.Bottom || b.DestX || b.DestY)
+            out << "bga\t" << id << '\t' << b.BmpNo << '\t' << r.Left << '\t' << r.Top << '\t'
+                << r.Right << '\t' << r.Bottom << '\t' << b.DestX << '\t' << b.DestY << '\n';
+        if (modSound::WavBuffer[id].isInitialized()) out << "wav\t" << id << '\n';
+        if (bmp.isInitialized())
+            out << "bmp\t" << id << '\t' << bmp.Width() << '\t' << bmp.Height() << '\n';
     }
+    if (modMain::Settings.MaxFrequency != 200)
+        out << "MaxFrequency\t" << modMain::Settings.MaxFrequency << '\n';
+    if (StartMeasure != 0)
+        out << "seek\t" << modCount::CurrentMeasure << '\t'
+            << vb::FormatCurrency4(modCount::PlayTime) << '\n';
+    return out.str();
 }
 
-struct RenderRun {
-    int code = -1;
-    std::string out, err;
-};
+// After the whole start-up and the load of a chart of header lines only (which must leave
+// nothing behind), the play clock's step loads the chart.
+std::string LoadAndDescribe(plat::HeadlessDevice& dev, const std::string& chart, int64_t seed,
+                            int measure) {
+    try {
+        modMain::StartUp();
+        StartMeasure = static_cast<vb::Integer>(measure);
+        SetRandomSeed(seed);
+        for (const std::string& file : {DataPath("chart/media/previous-chart.bms"), chart}) {
+            BMSFileName = file;
+            modMain::PlayState = modMain::PS_LOAD;
+            modCount::CountMain();
+        }
+    } catch (const plat::ProcessExit&) {
+        return dev.MessageBoxes().empty() ? "(no report)" : dev.MessageBoxes().back() + "\n";
+    }
+    std::string dump = render::DumpText();
+    if (ObjCount == 0 || modMain::PlayState == modMain::PS_IDLE)
+        return "idle\n" + dump.substr(0, dump.find("measure\t"));
+    return dump + Tables();
+}
 
-class RenderDump : public ChartTest {
+// The length of the chart's name at the start of a file name (0: no chart name).
+size_t ChartNameLength(const std::string& name) {
+    size_t end = std::string::npos;
+    for (const char* ext : {".bms.", ".bme.", ".bml.", ".pms."})
+        end = std::min(end, name.find(ext));
+    return end == std::string::npos ? 0 : end + 4;
+}
+
+// Every .txt file named after a chart, CHART.txt for a chart that has none yet, and the files of
+// the shared charts.
+std::vector<std::string> ExpectedFiles() {
+    std::string dir = DataPath("chart");
+    std::vector<std::string> names, files;
+    for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    for (const std::string& chart : names) {
+        if (ChartNameLength(chart + ".") != chart.size()) continue;
+        size_t before = files.size();
+        for (const std::string& txt : names)
+            if (txt.rfind(chart + ".", 0) == 0 && txt.rfind(".txt") == txt.size() - 4)
+                files.push_back(dir + "/" + txt);
+        if (files.size() == before) files.push_back(dir + "/" + chart + ".txt");
+    }
+    for (const auto& e : fs::directory_iterator(dir + "/shared")) files.push_back(e.path());
+    return files;
+}
+
+bool IsShared(const fs::path& expected) {
+    return expected.parent_path().filename() == "shared";
+}
+
+class ChartDump : public testsupport::Test, public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(ChartDump, MatchesTheExpectedFile) {
+    std::string name = fs::path(GetParam()).filename(),
+                chart = name.substr(0, ChartNameLength(name));
+    std::string path =
+        IsShared(GetParam()) ? testsupport::FindSharedChart(chart) : DataPath("chart/" + chart);
+    if (path.empty()) GTEST_SKIP() << "../shared/testdata with " << chart << " is absent";
+    int64_t seed = 1;
+    int measure = 0;
+    std::istringstream parts(name.substr(chart.size()));
+    for (std::string part; std::getline(parts, part, '.');) {
+        if (part.rfind("seed", 0) == 0) seed = std::stoll(part.substr(4));
+        if (part.rfind("measure", 0) == 0) measure = std::stoi(part.substr(7));
+    }
+    EXPECT_TRUE(
+        testsupport::SameTextAsFile(GetParam(), LoadAndDescribe(*dev, path, seed, measure)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Charts, ChartDump, ::testing::ValuesIn(ExpectedFiles()),
+                         [](const ::testing::TestParamInfo<std::string>& info) {
+                             std::string name = IsShared(info.param) ? "shared_" : "";
+                             for (char ch : fs::path(info.param).stem().string())
+                                 name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+                             return name;
+                         });
+
+class RenderDump : public testsupport::Test {
   protected:
-    RenderRun Render(const std::string& args) {
-        std::string out = Path("out.txt"), err = Path("err.txt");
-        std::string cmd =
-            std::string(KORVANE_BINARY_DIR) + "/korvane-render " + args + " >" + out + " 2>" + err;
+    // Runs korvane-render; its exit code, standard output and standard error.
+    int Render(const std::string& args, std::string& out, std::string& err) {
+        std::string cmd = std::string(KORVANE_BINARY_DIR) + "/korvane-render " + args + " >" +
+                          (tmp / "out") + " 2>" + (tmp / "err");
         int status = std::system(cmd.c_str());
-        RenderRun r;
-        r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        r.out = ReadAll(out);
-        r.err = ReadAll(err);
-        return r;
-    }
-    static int Lines(const std::string& s) {
-        int n = 0;
-        for (char c : s) n += c == '\n';
-        return n;
+        out = ReadFile(tmp / "out");
+        err = ReadFile(tmp / "err");
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 };
 
-TEST_F(RenderDump, PrintsTheModelLikeTheGoldenFile) {
-    for (const char* variant : {"", " --measure 2"}) {
-        RenderRun r = Render(Data("dump.bms") + " --dump --seed 7" + variant);
-        ASSERT_EQ(r.code, 0) << r.err;
-        std::string golden = ReadAll(Data(*variant ? "dump.seed7.measure2.txt" : "dump.seed7.txt"));
-        EXPECT_EQ(FirstDifference(golden, r.out), "") << variant;
-    }
+TEST_F(RenderDump, ThePrintedModelIsTheLoadedOne) {
+    std::string chart = DataPath("chart/dump.bms"), out, err;
+    ASSERT_EQ(Render(chart + " --dump --seed 7 --measure 2", out, err), 0) << err;
+    LoadAndDescribe(*dev, chart, 7, 2);
+    EXPECT_TRUE(testsupport::SameText(render::DumpText(), out));
 }
 
-TEST_F(RenderDump, DumpTextFollowsTheLoadedModel) {
-    SetRandomSeed(7);
-    LoadFile(Data("dump.bms"));
-    std::string text = render::DumpText();
-    EXPECT_EQ(FirstDifference(ReadAll(Data("dump.seed7.txt")), text), "");
-    // One header block, then MaxMeasure + 2 measures, then every record.
-    EXPECT_EQ(Lines(text), 16 + (MaxMeasure + 2) + static_cast<int>(Obj.UBound() + 1));
-}
-
-TEST_F(RenderDump, MissingOrEmptyChartIsOneLineOnStandardError) {
-    RenderRun missing = Render(Path("absent.bms") + " --dump");
-    EXPECT_EQ(missing.code, 1);
-    EXPECT_EQ(missing.out, "");
-    EXPECT_EQ(Lines(missing.err), 1) << missing.err;
-    fs::create_directory(Path("folder.bms"));
-    RenderRun folder = Render(Path("folder.bms") + " --dump");
-    EXPECT_EQ(folder.code, 1);
-    EXPECT_EQ(Lines(folder.err), 1) << folder.err;
-    WriteFile(Path("empty.bms"), "#TITLE nothing\r\n#00131:01\r\n");
-    RenderRun empty = Render(Path("empty.bms") + " --dump");
-    EXPECT_EQ(empty.code, 1);
-    EXPECT_EQ(empty.out, "");
-    EXPECT_EQ(Lines(empty.err), 1) << empty.err;
-}
-
-TEST_F(RenderDump, NeverTouchesTheSettingsOrErrorFiles) {
-    std::string ini = std::string(KORVANE_BINARY_DIR) + "/krv.ini";
-    std::string errors = std::string(KORVANE_BINARY_DIR) + "/error.txt";
-    bool iniBefore = fs::exists(ini), errorsBefore = fs::exists(errors);
-    std::string iniText = iniBefore ? ReadAll(ini) : "";
-    // One good chart, and one that ends in a run-time error.
-    WriteFile(Path("bad.bms"), "#PLAYER 1e20\n#00111:01\n");
-    RenderRun good = Render(Data("dump.bms") + " --dump");
-    RenderRun bad = Render(Path("bad.bms") + " --dump");
-    EXPECT_EQ(good.code, 0);
-    EXPECT_EQ(bad.code, 1);
-    EXPECT_NE(bad.err.find("@LoadBMSHeader"), std::string::npos) << bad.err;
-    EXPECT_EQ(fs::exists(ini), iniBefore);
-    if (iniBefore) {
-        EXPECT_EQ(ReadAll(ini), iniText);
-    }
-    EXPECT_EQ(fs::exists(errors), errorsBefore);
-}
-
-bool Parse(std::vector<std::string> args, render::Options& o, std::string& error) {
-    args.insert(args.begin(), "korvane-render");
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    return render::ParseArgs(static_cast<int>(argv.size()), argv.data(), o, error);
-}
-
-TEST(RenderArgs, ReadsEveryOption) {
-    render::Options o;
-    std::string error;
-    ASSERT_TRUE(
-        Parse({"--seed", "42",     "song.bms", "--dump", "--measure", "12",      "--fps",   "120",
-               "--set",  "HS=2.5", "--set",    "BGA=0",  "--wav",     "out.wav", "--stats", "--png",
-               "a.png",  "--at",   "1000",     "--png",  "b.png",     "--at",    "-1"},
-              o, error))
-        << error;
-    EXPECT_EQ(o.chart, "song.bms");
-    EXPECT_TRUE(o.dump);
-    EXPECT_EQ(o.seed, 42);
-    EXPECT_EQ(o.measure, 12);
-    EXPECT_EQ(o.fps, 120);
-    ASSERT_EQ(o.sets.size(), 2u);
-    EXPECT_EQ(o.sets[0], (std::pair<std::string, std::string>{"HS", "2.5"}));
-    EXPECT_EQ(o.sets[1].second, "0");
-    EXPECT_EQ(o.wav, "out.wav");
-    EXPECT_TRUE(o.stats);
-    ASSERT_EQ(o.pngs.size(), 2u);
-    EXPECT_EQ(o.pngs[0], (std::pair<std::string, int64_t>{"a.png", 1000}));
-    EXPECT_EQ(o.pngs[1], (std::pair<std::string, int64_t>{"b.png", -1}));  // the idle frame
-}
-
-TEST(RenderArgs, DefaultsWithTheChartAlone) {
-    render::Options o;
-    std::string error;
-    ASSERT_TRUE(Parse({"a b.bme"}, o, error));
-    EXPECT_EQ(o.chart, "a b.bme");
-    EXPECT_FALSE(o.dump);
-    EXPECT_EQ(o.seed, -1);
-    EXPECT_EQ(o.measure, 0);
-    EXPECT_EQ(o.fps, 60);
-}
-
-TEST(RenderArgs, RejectsMalformedLines) {
-    const std::vector<std::vector<std::string>> bad = {
-        {},
-        {"--dump"},
-        {"a.bms", "b.bms"},
-        {"a.bms", "--seed"},
-        {"a.bms", "--seed", "x"},
-        {"a.bms", "--seed", "-3"},
-        {"a.bms", "--measure", "1000"},
-        {"a.bms", "--measure", "2.5"},
-        {"a.bms", "--fps", "0"},
-        {"a.bms", "--set", "=1"},
-        {"a.bms", "--set", "HS"},
-        {"a.bms", "--at", "5"},
-        {"a.bms", "--png", "x.png", "--at", "-2"},
-        {"a.bms", "--png", "x.png"},
-        {"a.bms", "--png", "x.png", "--at", "1", "--at", "2"},
-        {"a.bms", "--frobnicate"},
+// A failure is one line on standard error, and neither krv.ini nor error.txt is touched.
+TEST_F(RenderDump, FailuresAreOneLineAndLeaveTheFilesAlone) {
+    auto files = [] {
+        std::string state, dir = KORVANE_BINARY_DIR;
+        for (const char* name : {"/krv.ini", "/error.txt"})
+            state += fs::exists(dir + name) ? "[" + ReadFile(dir + name) + "]" : "absent ";
+        return state;
     };
-    for (const auto& args : bad) {
-        render::Options o;
-        std::string error;
-        EXPECT_FALSE(Parse(args, o, error)) << (args.empty() ? "(nothing)" : args.back());
-        EXPECT_FALSE(error.empty());
+    std::string before = files(), out, err;
+    fs::create_directory(tmp / "folder.bms");
+    for (std::string chart : {tmp / "absent.bms", tmp / "folder.bms",
+                              DataPath("chart/measure-length-alone-is-no-object.bms")}) {
+        EXPECT_EQ(Render(chart + " --dump", out, err), 1) << chart;
+        EXPECT_EQ(out, "") << chart;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << chart << ": " << err;
     }
+    EXPECT_EQ(Render(DataPath("chart/tempo-too-fast-for-the-timing.bms") + " --dump", out, err), 1);
+    EXPECT_NE(err.find("@PlayTimeCount"), std::string::npos) << err;
+    EXPECT_EQ(files(), before);
 }
 
 }  // namespace
