@@ -47,14 +47,12 @@ std::string Describe(const std::string& path) {
     return line + text;
 }
 
-// The sound files of the data folder, and folders named like one.
+// The sound files of the data folder, and a folder named like one.
 std::vector<std::string> SoundFiles() {
     std::vector<std::string> files;
     for (const auto& e : fs::recursive_directory_iterator(DataPath("sound"))) {
         std::string ext = e.path().extension().string();
-        if ((e.is_regular_file() && ext != ".bms" && ext != ".txt" &&
-             e.path().filename() != "README") ||
-            ext == ".wav")
+        if (ext == ".wav" || ext == ".flac" || ext == ".ogg")
             files.push_back(fs::relative(e.path(), DataPath("sound")).string());
     }
     std::sort(files.begin(), files.end());
