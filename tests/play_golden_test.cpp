@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <sstream>
 
@@ -109,6 +110,10 @@ TEST(PlayGolden, CaseChartsPlayAsExpected) {
         SCOPED_TRACE(name + ", cases.txt line " + std::to_string(c.line));
         testsupport::ResetAll();
         testsupport::TempDir tmp;
+        // The program folder: the committed art, as the build places it beside the program.
+        modMain::AppPath = tmp.path() + "/";
+        std::filesystem::create_directory_symlink(KORVANE_SOURCE_DIR "/assets/image",
+                                                  tmp / "image");
         std::vector<std::string> args = {
             "korvane-render", DataPath("play/" + c.at("chart")), "--seed", "1", "--stats", "--wav",
             tmp / "out.wav"};
