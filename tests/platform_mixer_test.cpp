@@ -15,7 +15,7 @@ namespace {
 using plat::Mixer;
 using plat::SampleType;
 
-// A sound of `frames` frames, each sample given as a float in [-1, 1] and stored as `type`.
+// A sound of interleaved samples, given as floats in [-1, 1] and stored as `type`.
 std::shared_ptr<plat::Pcm> Sound(SampleType type, int channels, int rate,
                                  const std::vector<float>& samples) {
     auto pcm = std::make_shared<plat::Pcm>();
@@ -32,7 +32,7 @@ std::shared_ptr<plat::Pcm> Sound(SampleType type, int channels, int rate,
     return pcm;
 }
 
-// The first `frames` frames of the mix with the voice started, as "L R" pairs.
+// The first `frames` frames of the mix with the voice started, as "L R" pairs (-0 shown as 0).
 std::string Heard(Mixer& m, plat::VoiceId id, int frames) {
     m.Play(id, 0);
     std::vector<float> out(2 * static_cast<size_t>(frames));
