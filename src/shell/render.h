@@ -2,9 +2,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
+
+namespace plat {
+class HeadlessDevice;
+}
 
 namespace render {
 
@@ -19,6 +24,8 @@ struct Options {
     bool stats = false;
     std::vector<std::pair<std::string, int64_t>> pngs;  // --png FILE --at MS
     bool progress = false;                              // standard error is a terminal
+    // Called before every frame of the play with the device it runs on, so a test can press keys.
+    std::function<void(plat::HeadlessDevice&)> beforeFrame;
 };
 
 // Parses the command line; on a usage error returns false with a message.

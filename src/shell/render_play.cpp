@@ -186,17 +186,20 @@ struct Run {
 };
 
 // Frames from the load request until the chart has ended and its sounds are silent.
-void PlayFrames(const Options& opts, std::vector<PngRequest>& pngs, Run& run) {
+void PlayFrames(const Options& opts, plat::HeadlessDevice& device, std::vector<PngRequest>& pngs,
+                Run& run) {
     Progress progress(opts.progress);
     vb::Long loadClock = 0;
     double limitMs = 0;
     for (;;) {
+        if (opts.beforeFrame) opts.beforeFrame(device);
         vb::Long before = plat::Now();
         modMain::RunFrame();
         ++run.frames;
-        // The vertical-blank wait has no display to wait for here: a frame still lasts one
-        // frame period, or the render would never reach the chart's end.
-        if (Settings.VSYNC && plat::Now() == before)
+        // The vertical-blank wait has no display to wait for here, and a frame period of 0 (a
+        // frame rate above 1000) sleeps no time: a frame still lasts one frame period, at least
+        // 1 ms, or the render would never reach the chart's end.
+        if ((Settings.VSYNC || modMain::FramePeriod <= 0) && plat::Now() == before)
             plat::Sleep(modMain::FramePeriod > 0 ? modMain::FramePeriod : 1);
         if (!run.loaded) {
             if (modMain::PlayState == modMain::PS_LOAD) return;  // the chart file is missing
@@ -254,7 +257,7 @@ int Play(const Options& opts) {
         modBMSLoad::StartMeasure = static_cast<vb::Integer>(opts.measure);
         modMain::PlayState = modMain::PS_LOAD;
         if (!opts.wav.empty()) device.StartCapture();
-        PlayFrames(opts, pngs, run);
+        PlayFrames(opts, device, pngs, run);
     } catch (const plat::ProcessExit& exit) {
         code = exit.code;
         ended = true;

@@ -1,0 +1,148 @@
+// The case charts of tests/data/play/cases.txt, played by the renderer to the end of their sounds:
+// the statistics it prints and a digest of the sound it writes, against the expected files
+// <name>.stats.json and <name>.wav.txt beside the table (and the frame at a play time against
+// <name>.png). A case may press keys while it plays.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <sstream>
+
+#include "platform/headless.h"
+#include "shell/render.h"
+#include "support.h"
+
+namespace {
+
+using testsupport::DataPath;
+
+constexpr size_t kWindow = 441;  // 10 ms at 44.1 kHz
+
+// The level of one channel over a window, in dB of full scale to a tenth ("-" for silence).
+std::string Level(const std::vector<int16_t>& s, size_t from, size_t to, int channel) {
+    double sum = 0;
+    for (size_t i = from; i < to; ++i) sum += double(s[2 * i + channel]) * s[2 * i + channel];
+    if (sum == 0) return "-";
+    char text[16];
+    std::snprintf(text, sizeof text, "%.1f", 10 * std::log10(sum / (to - from) / 32768 / 32768));
+    return text;
+}
+
+// A 16-bit stereo WAV as text: its length, the spans of sound in samples (split by 10 ms of
+// silence), and the left and right level of every 10 ms, equal windows in a row on one line.
+std::string Digest(const std::string& wav) {
+    std::vector<int16_t> s(wav.size() < 44 ? 0 : (wav.size() - 44) / 4 * 2);
+    if (!s.empty()) std::memcpy(s.data(), wav.data() + 44, s.size() * 2);
+    size_t frames = s.size() / 2, start = 0, last = 0;
+    std::ostringstream out;
+    out << "length " << frames << " samples\n";
+    bool sounding = false;
+    for (size_t i = 0; i <= frames; ++i) {
+        bool loud = i < frames && (s[2 * i] != 0 || s[2 * i + 1] != 0);
+        if (sounding && (i == frames || (!loud && i - last >= kWindow))) {
+            out << "sound " << start << "-" << last << "\n";
+            sounding = false;
+        }
+        if (loud && !sounding) start = i, sounding = true;
+        if (loud) last = i;
+    }
+    std::string shown;
+    size_t shownFrom = 0;
+    for (size_t w = 0;; ++w) {
+        size_t from = w * kWindow, to = std::min(frames, from + kWindow);
+        std::string level =
+            from < frames ? Level(s, from, to, 0) + " " + Level(s, from, to, 1) : "";
+        if (level != shown && !shown.empty())
+            out << shownFrom * 10 << "-" << w * 10 << " ms: " << shown << "\n";
+        if (level != shown) shown = level, shownFrom = w;
+        if (from >= frames) break;
+    }
+    return out.str();
+}
+
+// Keys the case presses: "MS=KEY" holds KEY for one frame from clock MS, "FROM-TO=KEY" from FROM
+// until TO. KEY is a digit or Home, End, PageUp, PageDown, Up, Down, Space, F1.
+struct Press {
+    int from = 0, to = 0, vk = 0, state = 0;  // state: 0 waiting, 1 held, 2 done
+};
+
+int KeyCode(const std::string& name) {
+    using namespace plat::vk;
+    const std::map<std::string, int> named = {
+        {"Home", Home},     {"End", End},     {"Up", Up}, {"Down", Down},
+        {"PageUp", PageUp}, {"Space", Space}, {"F1", F1}, {"PageDown", PageDown}};
+    if (name.size() == 1 && name[0] >= '0' && name[0] <= '9') return Digit0 + name[0] - '0';
+    EXPECT_TRUE(named.count(name)) << "no key " << name;
+    return named.count(name) ? named.at(name) : 0;
+}
+
+std::vector<Press> Presses(const std::string& text) {
+    std::vector<Press> presses;
+    std::istringstream in(text);
+    for (std::string item; in >> item;) {
+        Press p;
+        size_t dash = item.find('-'), eq = item.find('=');
+        p.from = std::stoi(item);
+        p.to = dash < eq ? std::stoi(item.substr(dash + 1)) : p.from;
+        p.vk = KeyCode(item.substr(eq + 1));
+        presses.push_back(p);
+    }
+    return presses;
+}
+
+void PressKeys(std::vector<Press>& presses, plat::HeadlessDevice& dev) {
+    for (Press& p : presses) {
+        if (p.state == 0 && dev.Now() >= p.from) {
+            dev.SetKey(p.vk, true);
+            p.state = 1;
+        } else if (p.state == 1 && dev.Now() >= p.to) {
+            dev.SetKey(p.vk, false);
+            p.state = 2;
+        }
+    }
+}
+
+TEST(PlayGolden, CaseChartsPlayAsExpected) {
+    for (const testsupport::Case& c : testsupport::ReadCases(DataPath("play/cases.txt"))) {
+        std::string name = c.at("name");
+        SCOPED_TRACE(name + ", cases.txt line " + std::to_string(c.line));
+        testsupport::ResetAll();
+        testsupport::TempDir tmp;
+        // The program folder: the committed art, as the build places it beside the program.
+        modMain::AppPath = tmp.path() + "/";
+        std::filesystem::create_directory_symlink(KORVANE_SOURCE_DIR "/assets/image",
+                                                  tmp / "image");
+        std::vector<std::string> args = {
+            "korvane-render", DataPath("play/" + c.at("chart")), "--seed", "1", "--stats", "--wav",
+            tmp / "out.wav"};
+        if (c.has("png"))
+            args.insert(args.end(), {"--png", tmp / "frame.png", "--at", c.at("png")});
+        std::istringstream extra(c.has("args") ? c.at("args") : "");
+        for (std::string a; extra >> a;) args.push_back(a);
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        render::Options opts;
+        std::string error;
+        ASSERT_TRUE(render::ParseArgs(int(argv.size()), argv.data(), opts, error)) << error;
+        std::vector<Press> presses = Presses(c.has("keys") ? c.at("keys") : "");
+        opts.beforeFrame = [&](plat::HeadlessDevice& dev) { PressKeys(presses, dev); };
+        testing::internal::CaptureStdout();
+        int code = render::Play(opts);
+        std::string stats = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(code, c.has("exit") ? std::stoi(c.at("exit")) : 0);
+        std::string base = DataPath("play/" + name);
+        EXPECT_TRUE(testsupport::SameTextAsFile(base + ".stats.json", stats));
+        EXPECT_TRUE(testsupport::SameTextAsFile(base + ".wav.txt",
+                                                Digest(testsupport::ReadFile(tmp / "out.wav"))));
+        if (c.has("png")) {
+            std::optional<plat::Image> frame = plat::DecodeImage(tmp / "frame.png", false);
+            ASSERT_TRUE(frame.has_value());
+            EXPECT_TRUE(testsupport::SamePicture(base + ".png", *frame));
+        }
+    }
+    testsupport::ResetAll();
+}
+
+}  // namespace
