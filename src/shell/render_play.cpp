@@ -125,6 +125,8 @@ void PrintStats(int64_t frames) {
     std::fflush(stdout);
 }
 
+}  // namespace
+
 // Settings of the run: the new-file defaults, the frame rate, then every --set in order.
 bool ApplyOptions(const Options& opts) {
     Settings.FrameRate = static_cast<vb::Integer>(opts.fps);
@@ -146,6 +148,8 @@ bool ApplyOptions(const Options& opts) {
     plat::Dev().SetVsync(Settings.VSYNC);
     return true;
 }
+
+namespace {
 
 // Shows how far a long render has come, every two seconds of virtual time; only on a terminal.
 class Progress {
