@@ -51,11 +51,11 @@ class Frames : public testsupport::Test, public ::testing::WithParamInterface<Ca
         for (int n = 0;
              n < 100000 && (modMain::PlayState == modMain::PS_LOAD || modCount::PlayTime < until);
              ++n)
-            modMain::RunFrame();
+            render::RunFrame();
         ASSERT_GE(modCount::PlayTime, until) << "the play time was never reached";
         for (char key : Field(GetParam(), "press")) {
             dev->SetKey(key, true);
-            modMain::RunFrame();
+            render::RunFrame();
             dev->SetKey(key, false);
         }
     }

@@ -184,13 +184,8 @@ void PlayFrames(const Options& opts, std::vector<PngRequest>& pngs, Run& run) {
     vb::Long loadClock = 0;
     double limitMs = 0;
     for (;;) {
-        vb::Long before = plat::Now();
-        modMain::RunFrame();
+        RunFrame();
         ++run.frames;
-        // The vertical-blank wait has no display to wait for here: a frame still lasts one
-        // frame period, or the render would never reach the chart's end.
-        if (Settings.VSYNC && plat::Now() == before)
-            plat::Sleep(modMain::FramePeriod > 0 ? modMain::FramePeriod : 1);
         if (!run.loaded) {
             if (modMain::PlayState == modMain::PS_LOAD) return;  // the chart file is missing
             run.loaded = true;
@@ -209,6 +204,15 @@ void PlayFrames(const Options& opts, std::vector<PngRequest>& pngs, Run& run) {
 }
 
 }  // namespace
+
+void RunFrame() {
+    vb::Long before = plat::Now();
+    modMain::RunFrame();
+    // The vertical-blank wait has no display to wait for here: a frame still lasts one frame
+    // period, or the render would never reach the chart's end.
+    if (Settings.VSYNC && plat::Now() == before)
+        plat::Sleep(modMain::FramePeriod > 0 ? modMain::FramePeriod : 1);
+}
 
 bool ApplySetting(const std::string& field, const std::string& value) {
     auto it = Setters().find(Lower(field));
