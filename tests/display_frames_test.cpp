@@ -87,7 +87,11 @@ class Frames : public testsupport::Test, public ::testing::WithParamInterface<Ca
             }
             PlayTo(at);
             if (HasFatalFailure()) return;
-            if (c.has("text")) DrawTexts(c.at("text"));
+            if (c.has("text"))
+                DrawTexts(c.at("text"));
+            else
+                EXPECT_TRUE(dev->LastFrame() == modDraw::BackBuffer.pixels)
+                    << "not the frame shown";
             EXPECT_TRUE(
                 testsupport::SamePicture(DataPath("display/frames/" + png), modDraw::BackBuffer));
         }
