@@ -37,6 +37,11 @@ int Dump(const Options& opts);
 std::string DumpText();
 // Plays the chart to the end of its sounds on the headless device. Exit code.
 int Play(const Options& opts);
+// After start-up: the frame rate and every --set of the run, in order (a message and false for
+// a bad one), and what follows from them for the frame loop.
+bool ApplyOptions(const Options& opts);
+// One frame of the program's loop as the renderer runs it.
+void RunFrame();
 // Applies one --set Field=Value to the settings record; false for an unknown field or bad value.
 bool ApplySetting(const std::string& field, const std::string& value);
 

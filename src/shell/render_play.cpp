@@ -136,6 +136,8 @@ void PrintStats(int64_t frames) {
     std::fflush(stdout);
 }
 
+}  // namespace
+
 // Settings of the run: the new-file defaults, the frame rate, then every --set in order.
 bool ApplyOptions(const Options& opts) {
     Settings.FrameRate = static_cast<vb::Integer>(opts.fps);
@@ -157,6 +159,8 @@ bool ApplyOptions(const Options& opts) {
     plat::Dev().SetVsync(Settings.VSYNC);
     return true;
 }
+
+namespace {
 
 // Shows how far a long render has come, every two seconds of virtual time; only on a terminal.
 class Progress {
@@ -193,14 +197,8 @@ void PlayFrames(const Options& opts, plat::HeadlessDevice& device, std::vector<P
     double limitMs = 0;
     for (;;) {
         if (opts.beforeFrame) opts.beforeFrame(device);
-        vb::Long before = plat::Now();
-        modMain::RunFrame();
+        RunFrame();
         ++run.frames;
-        // The vertical-blank wait has no display to wait for here, and a frame period of 0 (a
-        // frame rate above 1000) sleeps no time: a frame still lasts one frame period, at least
-        // 1 ms, or the render would never reach the chart's end.
-        if ((Settings.VSYNC || modMain::FramePeriod <= 0) && plat::Now() == before)
-            plat::Sleep(modMain::FramePeriod > 0 ? modMain::FramePeriod : 1);
         if (!run.loaded) {
             if (modMain::PlayState == modMain::PS_LOAD) return;  // the chart file is missing
             run.loaded = true;
@@ -219,6 +217,16 @@ void PlayFrames(const Options& opts, plat::HeadlessDevice& device, std::vector<P
 }
 
 }  // namespace
+
+void RunFrame() {
+    vb::Long before = plat::Now();
+    modMain::RunFrame();
+    // The vertical-blank wait has no display to wait for here, and a frame period of 0 (a frame
+    // rate above 1000) sleeps no time: a frame still lasts one frame period, at least 1 ms, or
+    // the render would never reach the chart's end.
+    if ((Settings.VSYNC || modMain::FramePeriod <= 0) && plat::Now() == before)
+        plat::Sleep(modMain::FramePeriod > 0 ? modMain::FramePeriod : 1);
+}
 
 bool ApplySetting(const std::string& field, const std::string& value) {
     auto it = Setters().find(Lower(field));
