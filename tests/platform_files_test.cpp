@@ -1,108 +1,99 @@
-#include <gtest/gtest.h>
+// Files: names written on Windows, the files krv.ini and error.txt go through, and the chart
+// dialog run as a child process.
 #include <sys/stat.h>
+#include <sys/time.h>
 
+#include <csignal>
 #include <filesystem>
 
+#include "platform/file_dialog.h"
 #include "platform/platform.h"
 #include "platform_test_util.h"
 
-using plattest::TempDir;
-using plattest::WriteBytes;
-
 namespace {
 
-void Touch(const std::string& path) {
-    WriteBytes(path, "x");
+namespace fs = std::filesystem;
+
+size_t OpenDescriptors() {
+    return static_cast<size_t>(std::distance(fs::directory_iterator("/proc/self/fd"), {}));
+}
+
+TEST(PlatformFiles, NamesFromWindows) {
+    plattest::TempDir dir;
+    for (const char* name :
+         {"Sub/Kick.wav", "Sub/kick.wav", "Sounds/Drums/Snare.WAV", "kick", "kick.wav", "KICK.ogg",
+          "kick.mp3", "Kick.flac", "kicks.wav", "kick.wav.bak", "other.wav", "kick.dir/"}) {
+        fs::create_directories(fs::path(dir / name).parent_path());
+        if (name[std::strlen(name) - 1] != '/') plattest::WriteBytes(dir / name, "x");
+    }
+    fs::path cwd = fs::current_path();
+    fs::current_path(dir.path());
+    auto expand = [&](std::string s, const std::string& from, const std::string& to) {
+        for (size_t at = 0; (at = s.find(from, at)) != std::string::npos; at += to.size())
+            s.replace(at, from.size(), to);
+        return s;
+    };
+    plattest::CheckCalls("files/paths.txt",
+                         [&](const std::string& name, std::vector<std::string> a) -> std::string {
+                             for (std::string& arg : a) arg = expand(arg, "<dir>", dir.path());
+                             if (name == "ResolvePath")
+                                 return expand(plat::ResolvePath(a[0]), dir.path(), "<dir>");
+                             std::string list;
+                             for (const std::string& n : plat::ListSameBase(a[0], a[1]))
+                                 list += (list.empty() ? "" : "|") + n;
+                             return list;
+                         });
+    fs::current_path(cwd);
+}
+
+TEST(PlatformFiles, WholeFilesAreReplacedAndLinesAdded) {
+    plattest::TempDir dir;
+    std::string path = dir / "krv.ini";
+    EXPECT_FALSE(plat::ReadFile(path).has_value());
+    ASSERT_TRUE(plat::WriteFileAtomic(path, "first"));
+    ASSERT_TRUE(plat::WriteFileAtomic(path, "second"));
+    ASSERT_TRUE(plat::AppendFile(path, "+more"));
+    EXPECT_EQ(plat::ReadFile(path), "second+more");
+    EXPECT_FALSE(plat::ReadFile(path, 10).has_value()) << "larger than the limit";
+    EXPECT_FALSE(plat::ReadFile(dir.path()).has_value()) << "a folder";
+    EXPECT_FALSE(plat::WriteFileAtomic(dir / "no/such/folder.txt", "x"));
+    EXPECT_FALSE(plat::AppendFile(dir / "no/such/folder.txt", "x"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 1) << "a temporary is left";
+}
+
+void Tick(int) {}
+
+TEST(PlatformFiles, ChartDialog) {
+    const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+    for (const testsupport::Case& c :
+         testsupport::ReadCases(testsupport::DataPath("files/dialog.txt"))) {
+        SCOPED_TRACE("files/dialog.txt:" + std::to_string(c.line) + " " + c.at("name"));
+        plattest::TempDir bin;
+        for (const char* tool : {"zenity", "kdialog"}) {
+            if (!c.has(tool)) continue;
+            plattest::WriteBytes(bin / tool, "#!/bin/sh\nPATH=/usr/bin:/bin\n" + c.at(tool) + "\n");
+            chmod((bin / tool).c_str(), 0755);
+        }
+        setenv("PATH", bin.path().c_str(), 1);
+        // Without SA_RESTART every tick interrupts whatever the call waits in.
+        struct sigaction tick {
+        }, before{};
+        tick.sa_handler = Tick;
+        itimerval every5ms{{0, 5000}, {0, 5000}}, off{};
+        if (c.has("signals"))
+            sigaction(SIGALRM, &tick, &before), setitimer(ITIMER_REAL, &every5ms, nullptr);
+        size_t open = OpenDescriptors();
+        int idles = 0;
+        std::optional<std::string> answer =
+            plat::RunFileDialog(c.has("folder") ? c.at("folder") : "/songs",
+                                c.has("file") ? c.at("file") : "x.bms", [&] { ++idles; });
+        if (c.has("signals"))
+            setitimer(ITIMER_REAL, &off, nullptr), sigaction(SIGALRM, &before, nullptr);
+        setenv("PATH", path.c_str(), 1);
+        EXPECT_EQ(answer.value_or("<none>"), c.at("result"));
+        EXPECT_EQ(OpenDescriptors(), open);
+        EXPECT_TRUE(!c.has("idle") || idles > 0) << "the window was not kept answered";
+    }
 }
 
 }  // namespace
-
-TEST(PlatformResolvePath, ExactNameWinsAndBackslashesBecomeSlashes) {
-    TempDir dir;
-    mkdir((dir / "Sub").c_str(), 0755);
-    Touch(dir / "Sub/Kick.wav");
-    Touch(dir / "Sub/kick.wav");
-    EXPECT_EQ(plat::ResolvePath(dir.path() + "\\Sub\\kick.wav"), dir / "Sub/kick.wav");
-    EXPECT_EQ(plat::ResolvePath(dir / "Sub/Kick.wav"), dir / "Sub/Kick.wav");
-    // Two case-blind matches: always the same one, whatever order the folder lists them in.
-    EXPECT_EQ(plat::ResolvePath(dir.path() + "\\sub\\KICK.WAV"), dir / "Sub/Kick.wav");
-}
-
-TEST(PlatformResolvePath, MatchesEachComponentIgnoringCase) {
-    TempDir dir;
-    mkdir((dir / "Sounds").c_str(), 0755);
-    mkdir((dir / "Sounds/Drums").c_str(), 0755);
-    Touch(dir / "Sounds/Drums/Snare.WAV");
-    EXPECT_EQ(plat::ResolvePath(dir.path() + "\\SOUNDS\\drums\\snare.wav"),
-              dir / "Sounds/Drums/Snare.WAV");
-    // Relative names resolve against the current folder, and "." / ".." pass through.
-    std::string cwd = std::filesystem::current_path();
-    std::filesystem::current_path(dir.path());
-    EXPECT_EQ(plat::ResolvePath("sounds\\DRUMS\\..\\Drums\\SNARE.wav"),
-              "Sounds/Drums/../Drums/Snare.WAV");
-    std::filesystem::current_path(cwd);
-}
-
-TEST(PlatformResolvePath, NothingMatchingGivesTheConvertedName) {
-    TempDir dir;
-    EXPECT_EQ(plat::ResolvePath(dir.path() + "\\none\\x.wav"), dir / "none/x.wav");
-    EXPECT_EQ(plat::ResolvePath(""), "");
-}
-
-TEST(PlatformListSameBase, AnyExtensionBaseIgnoringCaseExactCaseFirst) {
-    TempDir dir;
-    for (const char* name : {"kick.wav", "KICK.ogg", "kick.mp3", "Kick.flac", "kick", "kicks.wav",
-                             "kick.wav.bak", "other.wav"})
-        Touch(dir / name);
-    mkdir((dir / "kick.dir").c_str(), 0755);
-    std::vector<std::string> expected = {"kick",         "kick.mp3", "kick.wav",
-                                         "kick.wav.bak", "KICK.ogg", "Kick.flac"};
-    EXPECT_EQ(plat::ListSameBase(dir.path(), "kick"), expected);
-    EXPECT_EQ(plat::ListSameBase(dir.path() + "/", "kick"), expected);
-    EXPECT_TRUE(plat::ListSameBase(dir.path(), "snare").empty());
-    EXPECT_TRUE(plat::ListSameBase(dir / "missing", "kick").empty());
-    EXPECT_TRUE(plat::ListSameBase(dir.path(), "").empty());
-}
-
-TEST(PlatformFiles, ReadWriteAppendAndLimits) {
-    TempDir dir;
-    std::string path = dir / "a.txt";
-    EXPECT_FALSE(plat::ReadFile(path).has_value());
-    EXPECT_FALSE(plat::IsRegularFile(path));
-    ASSERT_TRUE(plat::WriteFileAtomic(path, "first"));
-    ASSERT_TRUE(plat::WriteFileAtomic(path, "second"));
-    EXPECT_EQ(plat::ReadFile(path), "second");
-    ASSERT_TRUE(plat::AppendFile(path, "+more"));
-    EXPECT_EQ(plat::ReadFile(path), "second+more");
-    EXPECT_FALSE(plat::ReadFile(path, 5).has_value()) << "larger than the limit";
-    EXPECT_TRUE(plat::IsRegularFile(path));
-    EXPECT_FALSE(plat::IsRegularFile(dir.path())) << "a folder is not a file";
-    EXPECT_FALSE(plat::ReadFile(dir.path()).has_value());
-    EXPECT_FALSE(plat::WriteFileAtomic(dir / "no/such/folder.txt", "x"));
-    EXPECT_FALSE(plat::AppendFile(dir / "no/such/folder.txt", "x"));
-    // No temporary is left beside the file.
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
-}
-
-TEST(PlatformCommandLine, ArgumentsJoinedWithQuotesWhereNeeded) {
-    std::string a0 = "korvane", a1 = "/music/my song.bms", a2 = "-N3", a3 = "";
-    char* argv[] = {a0.data(), a1.data(), a2.data(), a3.data()};
-    plat::SetCommandLine(4, argv);
-    EXPECT_EQ(plat::CommandLine(), "\"/music/my song.bms\" -N3 \"\"");
-    plat::SetCommandLine(1, argv);
-    EXPECT_EQ(plat::CommandLine(), "");
-}
-
-TEST(PlatformProcess, ExitThrowsWhenAskedAndExeDirEndsInSlash) {
-    plat::SetExitThrows(true);
-    try {
-        plat::ExitProcess(3);
-        FAIL();
-    } catch (const plat::ProcessExit& e) {
-        EXPECT_EQ(e.code, 3);
-    }
-    std::string exe = plat::ExeDir();
-    ASSERT_FALSE(exe.empty());
-    EXPECT_EQ(exe.back(), '/');
-    EXPECT_TRUE(std::filesystem::is_directory(exe));
-}
