@@ -77,20 +77,22 @@ const Var& VarNamed(const std::string& name) {
     return kVars.at(std::find(names.begin(), names.end(), name) - names.begin());
 }
 
-// A record's field "ResolvePath(name)" or "ListSameBase(folder,base)": the result as text.
+// A record's field "ResolvePath(name)", "InstanceSocketPath(folder)" or
+// "ListSameBase(folder,base)": the result as text.
 std::string Call(const std::string& call) {
     std::string name = call.substr(0, call.find('('));
     std::vector<std::string> a =
         Split(call.substr(name.size() + 1, call.size() - name.size() - 2), ',');
     a.resize(2);
     if (name == "ResolvePath") return plat::ResolvePath(a[0]);
+    if (name == "InstanceSocketPath") return plat::InstanceSocketPath(a[0].c_str());
     std::string list;  // ListSameBase
     for (const std::string& n : plat::ListSameBase(a[0], a[1]))
         list += (list.empty() ? "" : "|") + n;
     return list;
 }
 
-const std::regex kDir("<dir>");
+const std::regex kDir("<dir>"), kUid("<uid>");
 
 // Loads started, counted by wrapping the hook the shell installed.
 int g_loads = 0;
@@ -128,7 +130,8 @@ class Session {
 
   private:
     std::string Expand(const std::string& s) const {
-        return std::regex_replace(s, kDir, dir_.path());
+        std::string uid = std::to_string(getuid());
+        return std::regex_replace(std::regex_replace(s, kDir, dir_.path()), kUid, uid);
     }
     std::string Get(const std::string& key) const {
         return read_.insert(key), Expand(c_.has(key) ? c_.at(key) : "");
@@ -297,8 +300,7 @@ class Session {
             {"f", [&](Arg a) { Frames(a.empty() ? 1 : std::stoi(a)); }},
             {"w", [&](Arg a) { dev_->Advance(std::stoi(a)); }},
             {"t", [&](Arg a) { dev_->SetTime(std::stoi(a)); }},
-            {"away", [&](Arg) { dev_->SetActive(false); }},
-            {"back", [&](Arg) { dev_->SetActive(true); }},
+            {"focus", [&](Arg a) { dev_->SetActive(a == "back"); }},
             {"dialog", [&](Arg a) { Dialog(a); }},
             {"wheel", [&](Arg a) { Push(Event::Wheel, std::stoi(a)); }},
             {"quit", [&](Arg) { Push(Event::Quit); }},
@@ -393,11 +395,10 @@ void RunTable(const std::string& table) {
     fs::path cwd = fs::current_path();
     std::vector<testsupport::Case> cases = testsupport::ReadCases(testsupport::DataPath(table));
     for (testsupport::Case c : cases) {
-        if (cases[0].has("defaults"))
-            c.fields.insert(cases[0].fields.begin(), cases[0].fields.end());
-        SCOPED_TRACE(table + ":" + std::to_string(c.line) + " " +
-                     (c.has("name") ? c.at("name") : ""));
-        if (c.line != cases[0].line || !c.has("defaults")) Session(c).Run();
+        if (c.has("defaults")) continue;
+        if (cases[0].has("defaults")) c.fields.merge(std::map(cases[0].fields));
+        SCOPED_TRACE(table + ":" + std::to_string(c.line) + " " + c.at("name"));
+        Session(c).Run();
     }
     fs::current_path(cwd);
     testsupport::ResetAll();
