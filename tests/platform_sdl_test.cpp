@@ -40,7 +40,9 @@ TEST(PlatformSdl, KeysByTheirWindowsCodes) {
 TEST(PlatformSdl, DummyAudioPullsFromTheMixerUntilClosed) {
     auto dev = plat::MakeSdlDevice();
     ASSERT_TRUE(dev->OpenAudio()) << "SDL_AUDIODRIVER=dummy is expected";
-    auto pcm = std::make_shared<plat::Pcm>(plat::Pcm{plat::SampleType::S16, 1, 44100, {}});
+    auto pcm = std::make_shared<plat::Pcm>();
+    pcm->channels = 1;
+    pcm->rate = 44100;
     pcm->data.assign(2 * 4410, 0);  // 100 ms
     plat::Mixer& mixer = dev->GetMixer();
     plat::VoiceId id = mixer.Create(pcm);
