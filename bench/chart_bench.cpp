@@ -99,6 +99,14 @@ std::string OnePosition() {
     return t;
 }
 
+// 160,000 lines of one background sound at the start of measure 1: 100,000 identical objects and
+// more at one position other than 0.
+std::string IdenticalPile() {
+    std::string t;
+    for (int i = 0; i < 160000; ++i) t += "#00101:01\n";
+    return t;
+}
+
 // 10,000 background sounds at position 0.
 std::string OnePositionAtZero() {
     std::string t;
@@ -200,6 +208,9 @@ void BM_ChartLongNoteLane(benchmark::State& state) {
 void BM_ChartOnePosition(benchmark::State& state) {
     RunModel(state, OnePosition());
 }
+void BM_ChartIdenticalPile(benchmark::State& state) {
+    RunModel(state, IdenticalPile());
+}
 void BM_ChartOnePositionAtZero(benchmark::State& state) {
     RunModel(state, OnePositionAtZero());
 }
@@ -218,4 +229,5 @@ BENCHMARK(BM_ChartSortAndTime100k)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ChartLongNotePile)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_ChartLongNoteLane)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_ChartOnePosition)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ChartIdenticalPile)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_ChartOnePositionAtZero)->Unit(benchmark::kMillisecond)->Iterations(3);

@@ -4,9 +4,10 @@
 // file holds the dump, then what the dump leaves out: the entries of the per-id tables that are
 // set, the sounds and pictures loaded, a playback limit other than 200, and where a start measure
 // put the play clock. A chart without objects gives "idle" and the header lines; a run-time error
-// gives the text of the error report that ends the program (the charts named overflow-* hold
-// values beyond their type). The shared third-party charts' files are in shared/, named alike.
-// KORVANE_UPDATE_EXPECTED=1 rewrites the expected files from the program.
+// of the timing gives the text of the error report that ends the program. The charts named
+// too-big-* hold numbers beyond their field's type, which no line may end the program with. The
+// shared third-party charts' files are in shared/, named alike. KORVANE_UPDATE_EXPECTED=1 rewrites
+// the expected files from the program.
 #include <sys/wait.h>
 
 #include <algorithm>

@@ -1,7 +1,12 @@
 // Loads that chart files alone cannot show: a new request or the mouse wheel arriving while the
-// lines are read, paths that are no chart file, and inputs too big to keep as files.
+// lines are read, paths that are no chart file, inputs too big to keep as files, and titles in
+// the encodings of the systems charts are written on (made from a table by iconv).
+#include <iconv.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "support.h"
@@ -76,6 +81,60 @@ TEST_F(ChartReading, TheWheelDoesNotSeekInsideAChartStillBeingRead) {
     }
 }
 
+// The text in another encoding; empty when iconv cannot write it.
+std::string Encode(const std::string& utf8, const std::string& to) {
+    iconv_t cd = iconv_open(to.c_str(), "UTF-8");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return "";
+    std::string out(utf8.size() * 4, '\0');
+    char* in = const_cast<char*>(utf8.data());
+    char* o = out.data();
+    size_t inLeft = utf8.size(), outLeft = out.size();
+    size_t r = iconv(cd, &in, &inLeft, &o, &outLeft);
+    iconv_close(cd);
+    if (r == static_cast<size_t>(-1)) return "";
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+TEST_F(ChartReading, TitlesReadBackInTheEncodingTheyWereWrittenIn) {
+    std::ifstream table(testsupport::DataPath("chart/encodings/titles.tsv"));
+    int rows = 0;
+    for (std::string row; std::getline(table, row);) {
+        if (row.empty() || row[0] == '#') continue;
+        size_t t1 = row.find('\t'), t2 = row.find('\t', t1 + 1);
+        std::string encoding = row.substr(0, t1), title = row.substr(t1 + 1, t2 - t1 - 1),
+                    artist = row.substr(t2 + 1);
+        std::string chart = "#PLAYER 1\r\n#GENRE Pop\r\n#TITLE " + title + "\r\n#ARTIST " + artist +
+                            "\r\n#BPM 150\r\n#PLAYLEVEL 5\r\n#WAV01 kick.wav\r\n" +
+                            "#00111:01010101\r\n";
+        std::string bytes = Encode(chart, encoding);
+        ASSERT_FALSE(bytes.empty()) << encoding << ": " << title;
+        Load(bytes);
+        EXPECT_EQ(Title, title) << encoding;
+        EXPECT_EQ(Artist, artist) << encoding;
+        ++rows;
+    }
+    EXPECT_GT(rows, 0);
+}
+
+// Too big to be a chart: refused before anything is read, as a chart that cannot be read.
+TEST_F(ChartReading, AChartOver64MiBIsRefused) {
+    std::string path = tmp / "huge.bms";
+    testsupport::WriteFile(path, "#TITLE huge\r\n#00111:01\r\n");
+    ASSERT_EQ(truncate(path.c_str(), (64 << 20) + 1), 0);
+    EXPECT_THROW(LoadPath(path), plat::ProcessExit);
+    EXPECT_NE(Title, "huge");
+}
+
+// The window system refuses a title that is not UTF-8; the path's stray bytes are replaced.
+TEST_F(ChartReading, TheCaptionShowsAPathThatIsNotUtf8) {
+    std::string folder = tmp / "caf\xE9";
+    std::filesystem::create_directory(folder);
+    testsupport::WriteFile(folder + "/a.bms", "#00111:01\r\n");
+    LoadPath(folder + "/a.bms");
+    EXPECT_EQ(dev->Caption(), "Korvane 1.0.0 - " + (tmp / "caf\uFFFD/a.bms"));
+}
+
 TEST_F(ChartReading, AMissingFileOrAFolderIsNotRead) {
     Title = "kept";
     LoadPath(tmp / "absent.bms");
@@ -103,6 +162,13 @@ TEST_F(ChartReading, BigInputsLoad) {
     EXPECT_EQ(modMain::PlayState, modMain::PS_PLAY);
     EXPECT_EQ(NoteCount[0], 1000);  // one note a measure: the lines repeat from measure 0
     EXPECT_EQ(MaxMeasure, 999);
+    text.clear();
+    for (int k = 0; k < 160000; ++k) text += "#00101:01\r\n";
+    Load(text);  // one pile of background sounds, all kept, after the bar line of measure 1
+    EXPECT_EQ(ObjCount, 160000);
+    EXPECT_EQ(Obj[1].Channel, -1);
+    EXPECT_EQ(Obj[1].Pos, Obj[2].Pos);
+    EXPECT_EQ(Obj[160001].Channel, 1);
 }
 
 }  // namespace

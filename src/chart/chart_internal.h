@@ -3,6 +3,7 @@
 #pragma once
 
 #include <new>
+#include <optional>
 #include <string_view>
 
 #include "base/report.h"
@@ -26,6 +27,26 @@ inline void Guard(const char* procName, F&& body) {
     } catch (const std::bad_alloc&) {
         modMain::Report(vb::Error(7, vb::ErrorDescription(7)), procName);
     }
+}
+
+// A number read from a chart line may not fit where it goes (a Long, an Integer, a Single, a
+// Currency). One odd line must not end the program, so the conversion's overflow (error 6) is
+// taken here as "no value": the caller leaves its field as it was. Every other error still goes
+// to the report.
+template <typename F>
+inline auto IfFits(F&& convert) -> std::optional<decltype(convert())> {
+    try {
+        return convert();
+    } catch (const vb::Error& e) {
+        if (e.number != 6) throw;
+        return std::nullopt;
+    }
+}
+
+// Sets `field` from the conversion when its value fits, else leaves it alone.
+template <typename T, typename F>
+inline void SetIfFits(T& field, F&& convert) {
+    if (auto v = IfFits(convert)) field = *v;
 }
 
 // ---- text by characters (code points of UTF-8)

@@ -29,22 +29,25 @@ std::array<std::string_view, 7> SevenParts(std::string_view s) {
     return parts;
 }
 
+// Each number that does not fit leaves its field as it was; an image number that does not fit
+// is one above 1295, which means image 0.
 void SetBga(Long id, std::string_view argument) {
     std::array<std::string_view, 7> p = SevenParts(argument);
     BgaRecord& bga = BgaTable[id];
-    bga.BmpNo = vb::CInt(DecodeId(p[0]));
-    bga.SrcRect.Left = vb::CLng(vb::Val(p[1]));
-    bga.SrcRect.Top = vb::CLng(vb::Val(p[2]));
-    bga.SrcRect.Right = vb::CLng(vb::Val(p[3]));
-    bga.SrcRect.Bottom = vb::CLng(vb::Val(p[4]));
-    bga.DestX = vb::CInt(vb::Val(p[5]));
-    bga.DestY = vb::CInt(vb::Val(p[6]));
+    bga.BmpNo = IfFits([&] { return vb::CInt(DecodeId(p[0])); }).value_or(Integer{1296});
+    SetIfFits(bga.SrcRect.Left, [&] { return vb::CLng(vb::Val(p[1])); });
+    SetIfFits(bga.SrcRect.Top, [&] { return vb::CLng(vb::Val(p[2])); });
+    SetIfFits(bga.SrcRect.Right, [&] { return vb::CLng(vb::Val(p[3])); });
+    SetIfFits(bga.SrcRect.Bottom, [&] { return vb::CLng(vb::Val(p[4])); });
+    SetIfFits(bga.DestX, [&] { return vb::CInt(vb::Val(p[5])); });
+    SetIfFits(bga.DestY, [&] { return vb::CInt(vb::Val(p[6])); });
     if (bga.BmpNo > 1295) bga.BmpNo = 0;
 }
 
 // Commands named by a prefix and a two-character id (#WAVxx and its siblings). An id outside
 // 0..1295 (a character outside 0-9/A-Z) has no table entry: the line is ignored, as is a #STOP
-// whose argument is not a number.
+// whose argument is not a number. A tempo or stop that does not fit its type leaves the entry
+// undefined.
 void IdCommand(std::string_view command, std::string_view argument) {
     size_t length = CharCount(command);
     if (length < 2) return;  // "#" alone: no name and id to split into
@@ -63,20 +66,22 @@ void IdCommand(std::string_view command, std::string_view argument) {
     } else if (name == "#BGA") {
         SetBga(id, argument);
     } else if (name == "#BPM") {
-        if (id != 0) BpmTable[id] = vb::CSng(vb::Val(argument));
+        if (id != 0) BpmTable[id] = IfFits([&] { return vb::CSng(vb::Val(argument)); }).value_or(0);
     } else if (name == "#STOP") {
-        if (id != 0 && vb::IsNumeric(argument)) StopTable[id] = vb::CLng(vb::Val(argument));
+        if (id != 0 && vb::IsNumeric(argument))
+            StopTable[id] = IfFits([&] { return vb::CLng(vb::Val(argument)); }).value_or(0);
     }
 }
 
 }  // namespace
 
+// A value that does not fit its field leaves the field as it was: the line is ignored.
 void LoadBMSHeader(std::string_view command, std::string_view argument) {
     Guard("LoadBMSHeader", [command, argument] {
         if (command == "#PATH_WAV") {
             PathWav = argument;
         } else if (command == "#PLAYER") {
-            Player = vb::CLng(vb::Val(argument));
+            SetIfFits(Player, [argument] { return vb::CLng(vb::Val(argument)); });
         } else if (command == "#GENRE" || command == "#GENLE") {
             Genre = argument;
         } else if (command == "#TITLE") {
@@ -84,20 +89,21 @@ void LoadBMSHeader(std::string_view command, std::string_view argument) {
         } else if (command == "#ARTIST") {
             Artist = argument;
         } else if (command == "#BPM") {
-            double v = vb::Val(argument);
-            if (v != 0) Bpm = BaseBpm = vb::CSng(v);
+            double v = IfFits([argument] { return vb::Val(argument); }).value_or(0);
+            std::optional<Single> bpm = IfFits([v] { return vb::CSng(v); });
+            if (v != 0 && bpm) Bpm = BaseBpm = *bpm;
         } else if (command == "#PLAYLEVEL") {
-            PlayLevel = vb::CLng(vb::Val(argument));
+            SetIfFits(PlayLevel, [argument] { return vb::CLng(vb::Val(argument)); });
         } else if (command == "#STAGEFILE") {
             // recognised; the player shows no stage picture
         } else if (command == "#RANK") {
-            Rank = vb::CLng(vb::Val(argument));
+            SetIfFits(Rank, [argument] { return vb::CLng(vb::Val(argument)); });
         } else if (command == "#TOTAL") {
-            Total = vb::CSng(vb::Val(argument));
+            SetIfFits(Total, [argument] { return vb::CSng(vb::Val(argument)); });
         } else if (command == "#VOLWAV") {
-            VolWav = vb::CSng(vb::Val(argument) * 0.01);
+            SetIfFits(VolWav, [argument] { return vb::CSng(vb::Val(argument) * 0.01); });
         } else if (command == "#LNOBJ") {
-            LnObj = vb::CInt(DecodeId(argument));
+            SetIfFits(LnObj, [argument] { return vb::CInt(DecodeId(argument)); });
         } else {
             IdCommand(command, argument);
         }

@@ -16,12 +16,22 @@ std::string_view UpperCommand(std::string_view raw) {
     return buffer;
 }
 
+// A range beyond a double, or a draw beyond a Long, makes the line ignored (after the draw).
 void DrawRandom(std::string_view argument) {
-    double n = vb::Val(argument);
+    std::optional<double> n = IfFits([argument] { return vb::Val(argument); });
+    if (!n) return;
     double r = static_cast<double>(Rnd());
-    RandomValue = vb::CLng(vb::Int(r * n) + 1);
-    RandomText += ">" + vb::Str(RandomValue) + "/" + vb::Str(n);
+    std::optional<Long> drawn = IfFits([r, n] { return vb::CLng(vb::Int(r * *n) + 1); });
+    if (!drawn) return;
+    RandomValue = *drawn;
+    RandomText += ">" + vb::Str(RandomValue) + "/" + vb::Str(*n);
     IfFlag = true;
+}
+
+// A number beyond a double is no value a draw can have.
+bool MatchesDraw(std::string_view argument) {
+    std::optional<double> n = IfFits([argument] { return vb::Val(argument); });
+    return n && *n == static_cast<double>(RandomValue);
 }
 
 }  // namespace
@@ -38,7 +48,7 @@ void LoadBMSLine(std::string_view line) {
         if (command == "#RANDOM" || command == "#RONDAM") {
             DrawRandom(argument);
         } else if (command == "#IF") {
-            IfFlag = vb::Val(argument) == static_cast<double>(RandomValue);
+            IfFlag = MatchesDraw(argument);
         } else if (command == "#ENDIF") {
             IfFlag = true;
         } else if (IfFlag) {

@@ -83,6 +83,19 @@ bool ReadLines(const std::string& text) {
     return true;
 }
 
+// The largest real charts are a few megabytes; a bigger file is refused before it is read, since
+// its objects alone could take gigabytes.
+constexpr size_t kMaxChartBytes = size_t{64} << 20;
+
+std::optional<std::string> ReadChartFile() {
+    if (plat::FileSize(BMSFileName) > kMaxChartBytes) {
+        plat::TellUser("korvane: cannot open " + BMSFileName +
+                       ": the file is larger than 64 MiB, too big for a chart");
+        return std::nullopt;
+    }
+    return plat::ReadFile(BMSFileName, kMaxChartBytes);
+}
+
 void SetPlaybackLimit() {
     int rate = modSound::MaxSampleRate();
     if (rate == 0)
@@ -175,7 +188,7 @@ void LoadBMS() {
             LoadBMSSort();
             if (Total == 0) Total = vb::CSng(static_cast<double>(NoteCount[0]) + 200);
             modDraw::TitleSurface.initText(DisplayTitle);
-            SetCaption(modMain::AppTitle + " - " + BMSFileName);
+            SetCaption(modMain::AppTitle + " - " + plat::ShowableText(BMSFileName));
             plat::Dev().ShowWindow();
             modCount::StartTime = plat::Now();
             modCount::LastTime = modCount::StartTime;
@@ -211,8 +224,8 @@ void LoadBMSStart() {
 Long LoadBMSData() {
     Long result = 0;
     Guard("LoadBMSData", [&] {
-        std::optional<std::string> bytes = plat::ReadFile(BMSFileName);
-        if (!bytes) vb::Raise(75);  // vanished or unreadable since it was found
+        std::optional<std::string> bytes = ReadChartFile();
+        if (!bytes) vb::Raise(75);  // vanished, unreadable or too big
         std::string text = plat::ChartTextToUtf8(*bytes);
         bytes.reset();
         if (!ReadLines(text)) return;

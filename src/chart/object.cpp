@@ -41,9 +41,12 @@ struct DigitTable {
 };
 const DigitTable kDigits;
 
+// A factor whose length does not fit a Currency leaves the measure's length as it was.
 void SetMeasureLength(Integer measure, std::string_view data) {
-    double factor = vb::Val(data);
-    if (factor > 0) MeasureInfo[measure].Length = Currency::FromDouble(factor * 192);
+    double factor = IfFits([data] { return vb::Val(data); }).value_or(0);
+    if (factor > 0)
+        SetIfFits(MeasureInfo[measure].Length,
+                  [factor] { return Currency::FromDouble(factor * 192); });
 }
 
 Long HexValue(std::string_view pair) {

@@ -1,6 +1,7 @@
 // From raw objects to the play order: absolute positions, bar lines, the sort, same-position
 // order and duplicates, long-note pairing; then the timing.
 #include <algorithm>
+#include <map>
 #include <set>
 #include <utility>
 #include <vector>
@@ -219,6 +220,15 @@ void MeetAtSamePosition(ObjRecord& A, ObjRecord& B) {
     if (!stays) SwapObj(A, B);
 }
 
+// Whether MeetAtSamePosition changes anything for A and a record of B's channel and kind: a
+// duplicate is cleared, a record that belongs before A is swapped with it.
+bool MeetChanges(const ObjRecord& A, Integer channel, Integer kind) {
+    if (A.Channel == channel) return kind == A.Kind ? A.Channel != CH_BGM : kind < A.Kind;
+    bool stays = channel == CH_STOP || (A.Channel != CH_BPM && A.Channel != CH_BPM_TABLE &&
+                                        A.Channel != CH_STOP && A.Channel <= channel);
+    return !stays;
+}
+
 bool IsCleared(const ObjRecord& o) {
     return o.Channel == 0 && o.Kind == 0;
 }
@@ -261,6 +271,77 @@ class ZeroPositionScan {
     std::set<long> negatives_;
 };
 
+// A pile of records at one position other than 0 (160,000 lines of one background sound, say)
+// would make the scans quadratic: most records a scan meets change nothing. Whether a meeting
+// changes anything depends only on the channels and kinds of the two records, so the slots of
+// the pile are kept in one sorted set per channel and kind, and a scan jumps straight to the next
+// slot whose record would change something. A cleared record (position 0) ends every scan that
+// reaches it, as do the records after the pile.
+class PileScan {
+  public:
+    explicit PileScan(ObjRecord* a) : a_(a) {}
+    // Takes the slots begin..end - 1 (an empty range: no pile).
+    void Start(long begin, long end) {
+        slots_.clear();
+        stops_.clear();
+        end_ = end;
+        for (long k = begin; k < end; ++k)
+            slots_[KeyOf(a_[k])].insert(slots_[KeyOf(a_[k])].end(), k);
+    }
+    long End() const { return end_; }
+
+    void Settle(long i) {
+        ObjRecord& A = a_[i];
+        Leave(i);
+        // A cleared record meets only the cleared ones right after it, which changes nothing.
+        if (IsCleared(A)) return;
+        Currency pos = A.Pos;
+        for (long j = i; A.Pos == pos;) {
+            j = NextChange(A, j + 1);
+            if (j >= end_) return;
+            Key before = KeyOf(a_[j]);
+            MeetAtSamePosition(A, a_[j]);
+            Key after = KeyOf(a_[j]);
+            if (after == before) continue;
+            slots_[before].erase(j);
+            if (IsCleared(a_[j]))
+                stops_.insert(j);
+            else
+                slots_[after].insert(j);
+        }
+    }
+
+  private:
+    using Key = std::pair<Integer, Integer>;  // channel, kind
+    static Key KeyOf(const ObjRecord& o) { return {o.Channel, o.Kind}; }
+
+    void Leave(long i) {
+        auto it = slots_.find(KeyOf(a_[i]));
+        if (it != slots_.end()) it->second.erase(i);
+    }
+
+    // The first slot from `from` on that holds a record changing something for A; end_ when a
+    // cleared record or the end of the pile comes first.
+    long NextChange(const ObjRecord& A, long from) const {
+        auto stop = stops_.lower_bound(from);
+        long next = stop == stops_.end() ? end_ : *stop;
+        for (const auto& [key, slots] : slots_) {
+            if (!MeetChanges(A, key.first, key.second)) continue;
+            auto it = slots.lower_bound(from);
+            if (it != slots.end() && *it < next) next = *it;
+        }
+        return stop != stops_.end() && *stop == next ? end_ : next;
+    }
+
+    ObjRecord* a_;
+    long end_ = 0;
+    std::map<Key, std::set<long>> slots_;
+    std::set<long> stops_;
+};
+
+// Below this size a pile is scanned directly.
+constexpr long kPileSize = 32;
+
 }  // namespace
 
 void SamePositionPass() {
@@ -269,12 +350,26 @@ void SamePositionPass() {
     long zeroEnd = 0;
     while (zeroEnd <= upper && a[zeroEnd].Pos.raw == 0) ++zeroEnd;
     ZeroPositionScan zero(a, zeroEnd);
+    PileScan pile(a);
+    bool inPile = false;
     for (long i = 0; i <= upper; ++i) {
         if (i < zero.End()) {
             zero.Settle(i);
         } else {
-            for (long j = i + 1; j <= upper && a[j].Pos == a[i].Pos; ++j)
-                MeetAtSamePosition(a[i], a[j]);
+            // Records at one position follow each other and no earlier scan has touched them
+            // when their first slot comes.
+            if (!inPile || i >= pile.End()) {
+                long end = i + 1;
+                while (end <= upper && a[end].Pos == a[i].Pos) ++end;
+                inPile = end - i >= kPileSize && a[i].Pos.raw != 0;
+                if (inPile) pile.Start(i, end);
+            }
+            if (inPile) {
+                pile.Settle(i);
+            } else {
+                for (long j = i + 1; j <= upper && a[j].Pos == a[i].Pos; ++j)
+                    MeetAtSamePosition(a[i], a[j]);
+            }
         }
         a[i].Link = -1;
     }

@@ -63,6 +63,8 @@ bool WriteWav16(const std::string& path, const std::vector<float>& stereo);
 std::string ExeDir();
 // True when path names an existing regular file (taken literally: no wildcards).
 bool IsRegularFile(const std::string& path);
+// The size in bytes of a regular file; 0 for anything else.
+uint64_t FileSize(const std::string& path);
 // What tells this file's present contents from any other's: device, inode, size and change
 // time, as text; "" when `path` is not a regular file.
 std::string FileIdentity(const std::string& path);
@@ -98,6 +100,9 @@ bool AppendFile(const std::string& path, const std::string& data);
 // bytes that do not convert become U+FFFD.
 std::string ChartTextToUtf8(const std::string& bytes);
 bool IsValidUtf8(const std::string& bytes);
+// The bytes as valid UTF-8, each byte that is not part of a well-formed sequence replaced by
+// U+FFFD: for showing a file name, whose bytes need not be text.
+std::string ShowableText(const std::string& bytes);
 
 // ---------------------------------------------------------------- process
 

@@ -25,7 +25,7 @@ void AudioCallback(void* userdata, Uint8* stream, int len) {
 }
 
 class SdlDevice : public Device {
-public:
+  public:
     SdlDevice() : mixer_(kAudioRate) {}
     ~SdlDevice() override {
         CloseAudio();
@@ -40,7 +40,8 @@ public:
     void CloseVideo() override;
 
     void SetCaption(const std::string& utf8) override {
-        caption_ = utf8;
+        // The window system drops a title that is not valid UTF-8 and keeps the old one.
+        caption_ = ShowableText(utf8);
         if (window_) SDL_SetWindowTitle(window_, caption_.c_str());
     }
     std::string Caption() const override { return caption_; }
@@ -113,7 +114,7 @@ public:
     void CloseAudio() override;
     Mixer& GetMixer() override { return mixer_; }
 
-private:
+  private:
     int DisplayIndex() const {
         int index = window_ ? SDL_GetWindowDisplayIndex(window_) : 0;
         return index >= 0 ? index : 0;
