@@ -9,6 +9,7 @@
 #include <sys/time.h>
 #include <sys/un.h>
 
+#include <cmath>
 #include <csignal>
 #include <filesystem>
 #include <functional>
@@ -92,10 +93,11 @@ std::string Call(const std::string& call) {
     return list;
 }
 
-const std::regex kDir("<dir>"), kUid("<uid>");
+const std::regex kDir("<dir>"), kUid("<uid>"), kData("<data>");
 
-// Loads started, counted by wrapping the hook the shell installed.
+// Loads started, counted and named by wrapping the hook the shell installed.
 int g_loads = 0;
+std::string g_loaded;
 void (*g_loadStarted)(const std::string&) = nullptr;
 
 class Session {
@@ -131,7 +133,8 @@ class Session {
   private:
     std::string Expand(const std::string& s) const {
         std::string uid = std::to_string(getuid());
-        return std::regex_replace(std::regex_replace(s, kDir, dir_.path()), kUid, uid);
+        std::string t = std::regex_replace(std::regex_replace(s, kDir, dir_.path()), kUid, uid);
+        return std::regex_replace(t, kData, std::string(KORVANE_SOURCE_DIR) + "/tests/data");
     }
     std::string Get(const std::string& key) const {
         return read_.insert(key), Expand(c_.has(key) ? c_.at(key) : "");
@@ -169,6 +172,8 @@ class Session {
         if (Get("app") == "<under-file>") modMain::AppPath = dir_ / "f.txt/";
         if (c_.has("socket")) testsupport::WriteFile(socket_, Get("socket"));  // in the way
         if (c_.has("refresh")) dev_->SetRefreshRate(std::stoi(Get("refresh")));
+        if (std::vector<std::string> wh = Split(Get("usable"), ' '); wh.size() == 2)
+            dev_->SetUsableArea(std::stoi(wh[0]), std::stoi(wh[1]));
         if (c_.has("font")) dev_->SetFontFace(Get("font"));
         dev_->FailVideo(Get("fail") == "video");
         dev_->FailAudio(Get("fail") == "audio");
@@ -190,7 +195,7 @@ class Session {
         modMain::FramePeriod = 0;  // frames take the script's time
         g_loadStarted = modBMSLoad::LoadStartedHook;
         modBMSLoad::LoadStartedHook = [](const std::string& name) {
-            ++g_loads, g_loadStarted(name);
+            ++g_loads, g_loaded += " " + name, g_loadStarted(name);
         };
         if (Get("listen") == "yes") out_["Listening"] = vb::BoolText(plat::ListenForInstances());
         modMain::UseInstanceHandOver = Get("listen") == "yes";
@@ -206,16 +211,20 @@ class Session {
         else if (c_.has("line"))
             out_["Taken"] = vb::BoolText(modMain::ReadCmdLine(line));
         g_loads = 0;
+        g_loaded.clear();
         Steps(Get("steps"));
     }
 
     void Keys(const std::string& name, bool down) {
         static const std::map<std::string, int> named = {
-            {"Space", 32}, {"Ctrl", 17}, {"Esc", 27}, {"Home", 36}, {"End", 35},
-            {"PgUp", 33},  {"PgDn", 34}, {"Up", 38},  {"Down", 40}, {"F1", 112}};
+            {"Space", 32},  {"Ctrl", 17},     {"Esc", 27},    {"Home", 36},     {"End", 35},
+            {"PgUp", 33},   {"PgDn", 34},     {"Up", 38},     {"Down", 40},     {"F1", 112},
+            {"F2", 113},    {"F11", 122},     {"Tab", 9},     {"Shift", 16},    {"Minus", 189},
+            {"Equals", 187}, {"PadMinus", 109}, {"PadPlus", 107}};
+        static const std::set<int> notAll = {27, 9, 107, 109, 113, 122, 187, 189};
         int key = name == "all" ? -1 : name.size() == 1 ? name[0] : named.at(name);
         for (int vk = 0; vk < 256; ++vk)
-            if (key < 0 ? vk != 27 : vk == key) dev_->SetKey(vk, down);
+            if (key < 0 ? !notAll.count(vk) : vk == key) dev_->SetKey(vk, down);
     }
 
     void Frames(int count) {
@@ -288,6 +297,15 @@ class Session {
         setenv("PATH", path.c_str(), 1);
     }
 
+    // The loudest sample captured since "cap", in dB of full scale ("-" for silence).
+    void Peak() {
+        float peak = 0;
+        for (float v : dev_->TakeCapture()) peak = std::fmax(peak, std::fabs(v));
+        char heard[16] = "-";
+        if (peak > 0) std::snprintf(heard, sizeof heard, "%.1f", 20 * std::log10(peak));
+        out_["Peaks"] += std::string(" ") + heard;
+    }
+
     void Push(Event type, int wheel = 0, const std::string& text = "") {
         dev_->PushEvent({type, text, wheel, drop_});
     }
@@ -305,6 +323,8 @@ class Session {
             {"wheel", [&](Arg a) { Push(Event::Wheel, std::stoi(a)); }},
             {"quit", [&](Arg) { Push(Event::Quit); }},
             {"count", [&](Arg) { modCount::CountMain(); }},
+            {"cap", [&](Arg) { dev_->StartCapture(); }},
+            {"peak", [&](Arg) { Peak(); }},
             {"end", [&](Arg) { modMain::ShutDown(0, "", ""); }},
             {"send", [&](Arg a) { Send(a); }},
             {"raw", [&](Arg a) { Raw(a); }},
@@ -339,6 +359,9 @@ class Session {
                      {"Caption", dev_->Caption()},
                      {"Clock", std::to_string(dev_->Now())},
                      {"Loads", std::to_string(g_loads)},
+                     {"Loaded", g_loaded},
+                     {"Scale", std::to_string(dev_->WindowScale())},
+                     {"Fullscreen", vb::BoolText(dev_->Fullscreen())},
                      {"CommandLine", plat::CommandLine()},
                      {"HandOverLine", plat::HandOverCommandLine()},
                      {"Connections", std::to_string(plat::InstanceConnectionCount())},
@@ -354,7 +377,8 @@ class Session {
         plat::StopListening();  // any sender still waiting has its answer now
         for (auto& p : pushers_) p.get();
         for (auto& s : senders_) out_["Answers"] += std::string(" ") + vb::BoolText(s.get());
-        for (const char* list : {"Raw", "Answers", "Got", "Presses"}) out_[list].erase(0, 1);
+        for (const char* list : {"Raw", "Answers", "Got", "Presses", "Peaks", "Loaded"})
+            out_[list].erase(0, 1);
         out_["Seen"] = seen_;
         for (const std::string& name : Split(kVarNames, ' '))
             out_[name] = std::visit([](auto* p) { return Text::Of(p); }, VarNamed(name));
@@ -407,7 +431,8 @@ void RunTable(const std::string& table) {
 TEST(ShellSession, Tables) {
     for (const char* table : {"shell/profile.txt", "shell/settings.txt", "shell/cmdline.txt",
                               "shell/startup.txt", "shell/window.txt", "shell/handover.txt",
-                              "keys/keys.txt", "files/paths.txt", "files/dialog.txt"})
+                              "keys/keys.txt", "keys/desktop.txt", "files/paths.txt",
+                              "files/dialog.txt"})
         RunTable(table);
 }
 

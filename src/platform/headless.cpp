@@ -93,6 +93,11 @@ void HeadlessDevice::SetScreenSize(int width, int height) {
     screenH_ = height;
 }
 
+void HeadlessDevice::SetUsableArea(int width, int height) {
+    usableW_ = width;
+    usableH_ = height;
+}
+
 void HeadlessDevice::StartCapture() {
     capturing_ = true;
     capture_.clear();
@@ -137,6 +142,16 @@ void HeadlessDevice::GetWindowPos(int& x, int& y) {
 void HeadlessDevice::GetScreenSize(int& width, int& height) {
     width = screenW_;
     height = screenH_;
+}
+void HeadlessDevice::GetUsableArea(int& width, int& height) {
+    width = usableW_;
+    height = usableH_;
+}
+void HeadlessDevice::SetWindowScale(int factor) {
+    scale_ = factor;
+}
+void HeadlessDevice::SetFullscreen(bool on) {
+    fullscreen_ = on;
 }
 void HeadlessDevice::SetAlwaysOnTop(bool on) {
     alwaysOnTop_ = on;

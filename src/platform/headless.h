@@ -29,6 +29,7 @@ public:
     void FailAudio(bool fail);    // OpenAudio returns false
     void SetDialogResult(std::optional<std::string> path);
     void SetScreenSize(int width, int height);
+    void SetUsableArea(int width, int height);
     // Audio capture: every mixed frame is appended while capturing (stereo float, 44.1 kHz).
     // The clock at t ms has rendered exactly floor(t * 44100 / 1000) frames since zero; the mix
     // runs whether or not OpenAudio was called.
@@ -48,6 +49,8 @@ public:
     bool VideoOpen() const { return videoOpen_; }
     bool AudioOpen() const { return audioOpen_; }
     bool Vsync() const { return vsync_; }
+    int WindowScale() const { return scale_; }
+    bool Fullscreen() const { return fullscreen_; }
 
     // ---- Device
     int32_t Now() override;
@@ -61,6 +64,9 @@ public:
     void SetWindowPos(int x, int y) override;
     void GetWindowPos(int& x, int& y) override;
     void GetScreenSize(int& width, int& height) override;
+    void GetUsableArea(int& width, int& height) override;
+    void SetWindowScale(int factor) override;
+    void SetFullscreen(bool on) override;
     void SetAlwaysOnTop(bool on) override;
     void SetFontFace(const std::string& face) override;
     std::string FontFace() const override;
@@ -90,6 +96,8 @@ private:
     bool failVideo_ = false, failAudio_ = false, videoOpen_ = false, audioOpen_ = false;
     bool vsync_ = false, shown_ = false, alwaysOnTop_ = false;
     int winX_ = 0, winY_ = 0, screenW_ = 1920, screenH_ = 1080;
+    int usableW_ = 1920, usableH_ = 1040, scale_ = 1;
+    bool fullscreen_ = false;
     std::string caption_, fontFace_;
     std::optional<std::string> dialogResult_;
     std::vector<uint32_t> lastFrame_;

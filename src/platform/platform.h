@@ -71,6 +71,12 @@ std::string FileIdentity(const std::string& path);
 // A chart's file name as it exists on disk: "\" becomes "/", and when the exact name is missing
 // each component is matched case-insensitively. Returns the converted name when nothing matches.
 std::string ResolvePath(const std::string& path);
+// The chart files (.bms .bme .bml .pms, any case) of folder `dir` ("" = current folder), names
+// only, in natural order: compared without regard to case, runs of digits by their value, so
+// "a_7n.bme" comes before "a_14n.bme". Empty when the folder cannot be listed.
+std::vector<std::string> ListCharts(const std::string& dir);
+// The natural order of ListCharts: < 0, 0 or > 0; 0 only for equal names.
+int CompareNatural(const std::string& a, const std::string& b);
 // Regular files in folder `dir` (a resolved folder path, "" = current folder) whose name is
 // `base` or `base` + "." + any extension, the base compared case-insensitively. Exact-case
 // matches come first, then the rest ordered by name. Names only, without the folder.
@@ -161,7 +167,8 @@ struct Event {
 // Virtual-key codes of the keys Korvane reads (Windows numbering, 0 to 255).
 namespace vk {
 constexpr int Space = 32, PageUp = 33, PageDown = 34, End = 35, Home = 36, Up = 38, Down = 40;
-constexpr int Ctrl = 17, Escape = 27, F1 = 112;
+constexpr int Tab = 9, Shift = 16, Ctrl = 17, Escape = 27, F1 = 112, F2 = 113, F11 = 122;
+constexpr int PadPlus = 107, PadMinus = 109, Equals = 187, Minus = 189;
 constexpr int Digit0 = 48;  // '0' .. '9' are 48 .. 57, 'A' .. 'Z' are 65 .. 90
 }  // namespace vk
 
@@ -188,6 +195,14 @@ class Device {
     virtual void SetWindowPos(int x, int y) = 0;
     virtual void GetWindowPos(int& x, int& y) = 0;
     virtual void GetScreenSize(int& width, int& height) = 0;
+    // The part of the screen a window may take (without panels and docks); 0 x 0 when unknown.
+    virtual void GetUsableArea(int& width, int& height) = 0;
+    // The window shows the frame `factor` times its size, nearest neighbour, the client area
+    // growing from its top-left corner; in fullscreen the frame is drawn at the largest whole
+    // factor that fits, centred on black, and the window factor returns with the window. Mouse
+    // events keep working at any scale. Presented frames keep their own size.
+    virtual void SetWindowScale(int factor) = 0;
+    virtual void SetFullscreen(bool on) = 0;
     virtual void SetAlwaysOnTop(bool on) = 0;
     virtual void SetFontFace(const std::string& face) = 0;
     virtual std::string FontFace() const = 0;

@@ -58,13 +58,14 @@ class SdlDevice : public Device {
 
     // Positions are those of the client area's top-left corner, both ways, so a position saved
     // and restored later lands where it was whatever the decorations measure.
+    // In fullscreen the position is the one the window will return to.
     void SetWindowPos(int x, int y) override {
         posX_ = x;
         posY_ = y;
-        if (window_) SDL_SetWindowPosition(window_, x, y);
+        if (window_ && !fullscreen_) SDL_SetWindowPosition(window_, x, y);
     }
     void GetWindowPos(int& x, int& y) override {
-        if (window_) SDL_GetWindowPosition(window_, &posX_, &posY_);
+        if (window_ && !fullscreen_) SDL_GetWindowPosition(window_, &posX_, &posY_);
         x = posX_;
         y = posY_;
     }
@@ -78,6 +79,17 @@ class SdlDevice : public Device {
             height = mode.h;
         }
     }
+
+    void GetUsableArea(int& width, int& height) override {
+        SDL_Rect r{};
+        width = height = 0;
+        if (!videoReady_ || SDL_GetDisplayUsableBounds(DisplayIndex(), &r) != 0) return;
+        width = r.w;
+        height = r.h;
+    }
+
+    void SetWindowScale(int factor) override;
+    void SetFullscreen(bool on) override;
 
     void SetAlwaysOnTop(bool on) override {
         onTop_ = on;
@@ -120,12 +132,16 @@ class SdlDevice : public Device {
         return index >= 0 ? index : 0;
     }
     bool MakeRenderer();
+    void ApplyWindowSize();
     void DropRenderer();
 
     SDL_Window* window_ = nullptr;
     SDL_Renderer* renderer_ = nullptr;
     SDL_Texture* texture_ = nullptr;
     int texW_ = 0, texH_ = 0;
+    int frameW_ = 0, frameH_ = 0;  // the frame size the window was made for
+    int scale_ = 1;
+    bool fullscreen_ = false;
     bool videoReady_ = false;
     bool vsync_ = false;
     bool rendererVsync_ = false;  // the renderer waits for the blank in its present
@@ -154,7 +170,10 @@ bool SdlDevice::OpenVideo(int width, int height) {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
     videoReady_ = true;
     Uint32 flags = SDL_WINDOW_HIDDEN | (onTop_ ? SDL_WINDOW_ALWAYS_ON_TOP : 0);
-    window_ = SDL_CreateWindow(caption_.c_str(), posX_, posY_, width, height, flags);
+    frameW_ = width;
+    frameH_ = height;
+    window_ = SDL_CreateWindow(caption_.c_str(), posX_, posY_, width * scale_, height * scale_,
+                               flags);
     if (!window_ || !MakeRenderer()) {
         CloseVideo();
         return false;
@@ -171,6 +190,7 @@ void SdlDevice::CloseVideo() {
     DropRenderer();
     if (window_) SDL_DestroyWindow(window_);
     window_ = nullptr;
+    fullscreen_ = false;
     if (videoReady_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
     videoReady_ = false;
     onScreen_.clear();
@@ -185,6 +205,10 @@ bool SdlDevice::MakeRenderer() {
     SDL_RendererInfo info;
     rendererVsync_ =
         SDL_GetRendererInfo(renderer_, &info) == 0 && (info.flags & SDL_RENDERER_PRESENTVSYNC) != 0;
+    // The renderer scales the frame to the window by whole factors and letterboxes the rest in
+    // black; mouse coordinates come back in frame pixels the same way.
+    SDL_RenderSetLogicalSize(renderer_, frameW_, frameH_);
+    SDL_RenderSetIntegerScale(renderer_, SDL_TRUE);
     texture_ = nullptr;
     exposed_ = true;
     return true;
@@ -195,6 +219,31 @@ void SdlDevice::DropRenderer() {
     if (renderer_) SDL_DestroyRenderer(renderer_);
     texture_ = nullptr;
     renderer_ = nullptr;
+}
+
+void SdlDevice::SetWindowScale(int factor) {
+    scale_ = factor < 1 ? 1 : factor;
+    ApplyWindowSize();
+}
+
+// A window that is not resizable takes a new size from the program only; in fullscreen SDL keeps
+// the size for the window's return.
+void SdlDevice::ApplyWindowSize() {
+    if (!window_) return;
+    SDL_SetWindowSize(window_, frameW_ * scale_, frameH_ * scale_);
+    exposed_ = true;
+}
+
+void SdlDevice::SetFullscreen(bool on) {
+    if (!window_ || on == fullscreen_) return;
+    if (on) SDL_GetWindowPosition(window_, &posX_, &posY_);
+    if (SDL_SetWindowFullscreen(window_, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) return;
+    fullscreen_ = on;
+    if (!on) {
+        ApplyWindowSize();
+        SDL_SetWindowPosition(window_, posX_, posY_);
+    }
+    exposed_ = true;
 }
 
 void SdlDevice::SetVsync(bool on) {
@@ -225,6 +274,7 @@ void SdlDevice::Present(const uint32_t* pixels, int width, int height) {
         texW_ = width;
         texH_ = height;
         if (!texture_) return;
+        SDL_SetTextureScaleMode(texture_, SDL_ScaleModeNearest);
     }
     SDL_UpdateTexture(texture_, nullptr, pixels, width * static_cast<int>(sizeof(uint32_t)));
     SDL_RenderClear(renderer_);

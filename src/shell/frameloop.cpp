@@ -1,6 +1,6 @@
 // The frame loop. Its order, once per frame:
 //   message pass (window events, drops, dialog, hand-over) -> open StageTime(0) -> KeyMain ->
-//   CountMain -> SoundMain -> DrawMain (presents, closes StageTime 4 and 0) -> CheckFPS -> pacing.
+//   the desktop keys (scale, next chart, volume) -> CountMain -> SoundMain -> DrawMain (presents, closes StageTime 4 and 0) -> CheckFPS -> pacing.
 // Each step handles its own run-time errors; whatever escapes is reported as "Main".
 #include <new>
 #include <optional>
@@ -9,6 +9,7 @@
 #include "platform/platform.h"
 #include "play/modCount.h"
 #include "play/modKey.h"
+#include "shell/desktop.h"
 #include "shell/frmMain.h"
 #include "shell/modMain.h"
 #include "sound/modSound.h"
@@ -36,6 +37,7 @@ void Frame() {
     MessagePass();
     StageMark(0, plat::Now());
     modKey::KeyMain();
+    frmMain::DesktopKeys();
     modCount::CountMain();
     modSound::SoundMain();
     modDraw::DrawMain();

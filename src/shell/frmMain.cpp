@@ -5,6 +5,7 @@
 #include "play/modCount.h"
 #include "play/modKey.h"
 #include "shell/cmdline.h"
+#include "shell/desktop.h"
 #include "shell/modMain.h"
 
 namespace frmMain {
@@ -13,6 +14,7 @@ std::string DialogFileName;
 
 void Reset() {
     DialogFileName.clear();
+    ResetDesktop();
 }
 
 // The device made the window with its 587 x 256 client area and the default font face; the

@@ -1,4 +1,5 @@
 #include "chart/modBMSLoad.h"
+#include "shell/desktop.h"
 #include "shell/frmMain.h"
 #include "shell/modMain.h"
 
@@ -6,9 +7,10 @@ namespace modMain {
 
 namespace {
 
-// The dialog opens on the chart loaded last.
+// The dialog opens on the chart loaded last, and the next chart of a folder is counted from it.
 void RememberLoadedChart(const std::string& fileName) {
     frmMain::DialogFileName = fileName;
+    frmMain::LoadedChart = fileName;
 }
 
 }  // namespace

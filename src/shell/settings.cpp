@@ -6,6 +6,7 @@
 #include "chart/modBMSLoad.h"
 #include "platform/platform.h"
 #include "play/modKey.h"
+#include "shell/desktop.h"
 #include "shell/frmMain.h"
 #include "shell/modMain.h"
 #include "shell/profile.h"
@@ -116,6 +117,7 @@ void ApplySettings() {
     Settings.DispInfo = ReadBool("Option", "DispInfo");
     Settings.AutoPlay = 3;
     Settings.Volume = ReadSingle("Option", "Volume", "100");
+    frmMain::LoadDesktopOptions();
 }
 
 }  // namespace
@@ -201,6 +203,7 @@ void SaveConfig() {
     WriteIni("Option", "Effect", vb::Str(Settings.Effect));
     WriteIni("Option", "SkinType", vb::Str(Settings.SkinType));
     WriteIni("Option", "DispInfo", vb::BoolText(Settings.DispInfo));
+    frmMain::SaveDesktopOptions();
 }
 
 }  // namespace modMain
