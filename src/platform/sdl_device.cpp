@@ -172,8 +172,8 @@ bool SdlDevice::OpenVideo(int width, int height) {
     Uint32 flags = SDL_WINDOW_HIDDEN | (onTop_ ? SDL_WINDOW_ALWAYS_ON_TOP : 0);
     frameW_ = width;
     frameH_ = height;
-    window_ = SDL_CreateWindow(caption_.c_str(), posX_, posY_, width * scale_, height * scale_,
-                               flags);
+    window_ =
+        SDL_CreateWindow(caption_.c_str(), posX_, posY_, width * scale_, height * scale_, flags);
     if (!window_ || !MakeRenderer()) {
         CloseVideo();
         return false;

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "chart/modBMSLoad.h"
-#include "play/modKey.h"
 #include "platform/platform.h"
+#include "play/modKey.h"
 #include "shell/frmMain.h"
 #include "shell/modMain.h"
 #include "shell/settings.h"
@@ -36,8 +36,8 @@ bool Pressed(int vk) {
 bool Fits(vb::Long factor) {
     int w = 0, h = 0;
     plat::Dev().GetUsableArea(w, h);
-    return factor == 1 || (modMain::kScreenWidth * factor <= w &&
-                           modMain::kScreenHeight * factor <= h);
+    return factor == 1 ||
+           (modMain::kScreenWidth * factor <= w && modMain::kScreenHeight * factor <= h);
 }
 
 void SetScale(vb::Long factor) {

@@ -8,8 +8,8 @@
 
 namespace frmMain {
 
-extern vb::Long WindowScale;    // the window's factor, 1 to 4
-extern bool FullScreen;         // not kept in krv.ini
+extern vb::Long WindowScale;     // the window's factor, 1 to 4
+extern bool FullScreen;          // not kept in krv.ini
 extern std::string LoadedChart;  // the chart whose load began last; "" before the first
 
 // Once a frame after KeyMain: the keys F2 (next window factor that fits the screen), F11

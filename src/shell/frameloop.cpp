@@ -1,6 +1,7 @@
 // The frame loop. Its order, once per frame:
 //   message pass (window events, drops, dialog, hand-over) -> open StageTime(0) -> KeyMain ->
-//   the desktop keys (scale, next chart, volume) -> CountMain -> SoundMain -> DrawMain (presents, closes StageTime 4 and 0) -> CheckFPS -> pacing.
+//   the desktop keys (scale, next chart, volume) -> CountMain -> SoundMain -> DrawMain (presents,
+//   closes StageTime 4 and 0) -> CheckFPS -> pacing.
 // Each step handles its own run-time errors; whatever escapes is reported as "Main".
 #include <new>
 #include <optional>

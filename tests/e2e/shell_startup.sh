@@ -12,6 +12,7 @@ AlwaysOnTop=False
 VSYNC=False
 SinglePlay=False
 RecentFile=""
+Scale=1
 [Option]
 HS=1
 BGA=3

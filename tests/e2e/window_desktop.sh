@@ -48,8 +48,12 @@ press shift+Tab
 wait_for "$LIMIT" caption_has "a_14n.bme" || fail "Shift+Tab: '$(caption)'"
 
 section "minus: the volume down by 10, noted in the caption, saved by Escape"
-press minus
+# The note shows for a second only: looked for while the key is still down.
+xdotool keydown minus
 wait_for "$LIMIT" caption_has "a_14n.bme - Volume 90 %" || fail "minus: '$(caption)'"
+xdotool keyup minus
+wait_for "$LIMIT" eval '[ "$(caption)" = "Korvane 1.0.0 - $WORK/songs/a_14n.bme" ]' ||
+    fail "the volume note stayed: '$(caption)'"
 xdotool keydown Escape
 wait_exit
 xdotool keyup Escape
