@@ -1,7 +1,8 @@
 #!/bin/bash
 # The desktop keys in a real window under Xvfb (a 1280 x 1024 screen, so 2x is the largest
 # factor): F2 doubles the window, pixel for pixel, from its top-left corner; Tab and Shift+Tab
-# walk the charts of a folder; minus lowers the volume, which Escape saves with the factor.
+# walk the charts of a folder; the wheel still seeks; minus lowers the volume, which Escape saves
+# with the factor.
 # Usage: window_desktop.sh BUILD_DIR SOURCE_DIR
 source "$(dirname "$0")/window_lib.bash"
 
@@ -46,6 +47,16 @@ press Tab
 wait_for "$LIMIT" caption_has "A_5n.bml" || fail "Tab past the last: '$(caption)'"
 press shift+Tab
 wait_for "$LIMIT" caption_has "a_14n.bme" || fail "Shift+Tab: '$(caption)'"
+
+section "the wheel still seeks in the 2x window"
+press 0
+press Home
+counter() { checksum "$(shot)" 0 0 100 22; }  # the measure counter, doubled
+xdotool mousemove --window "$WID" 300 240
+at_zero=$(counter)
+xdotool click 5
+frames 2
+[ "$(counter)" != "$at_zero" ] || fail "the wheel at 2x: no measure forward"
 
 section "minus: the volume down by 10, noted in the caption, saved by Escape"
 # The note shows for a second only: looked for while the key is still down.
