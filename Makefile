@@ -26,7 +26,7 @@ test: build
 sanitize: setup
 	@cmake -S . -B $(BUILD)-asan -DKORVANE_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
 	@cmake --build $(BUILD)-asan -j$(JOBS) --target korvane-tests korvane-render korvane
-	cd $(BUILD)-asan && SDL_AUDIODRIVER=dummy ASAN_OPTIONS=detect_leaks=0 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp ./korvane-tests --gtest_brief=1
+	cd $(BUILD)-asan && SDL_AUDIODRIVER=dummy ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp ./korvane-tests --gtest_brief=1
 
 # The fuzz step arrives with the chart reader's fuzzers; until then it is skipped.
 fuzz: setup

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "platform/platform.h"
 #include "shell/render.h"
 
 int main(int argc, char** argv) {
@@ -17,5 +18,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     opts.progress = isatty(STDERR_FILENO) != 0;
-    return opts.dump ? render::Dump(opts) : render::Play(opts);
+    int code = opts.dump ? render::Dump(opts) : render::Play(opts);
+    plat::CloseFonts();
+    return code;
 }

@@ -2,6 +2,7 @@
 // error.txt) as given, the device set up as given, a command line, keys, frames, window events
 // and hand-over senders as a script, and then the state, krv.ini, error.txt and message boxes it
 // leaves. The fields are explained at the top of tests/data/shell/settings.txt.
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -78,7 +79,22 @@ const Var& VarNamed(const std::string& name) {
     return kVars.at(std::find(names.begin(), names.end(), name) - names.begin());
 }
 
-// A record's field "ResolvePath(name)", "InstanceSocketPath(folder)" or
+// A regular file's bytes; nothing for anything else (reading a FIFO would wait for a writer).
+std::string Contents(const fs::path& path) {
+    return fs::is_regular_file(path) ? testsupport::ReadFile(path) : "";
+}
+
+// What a name of the program folder is: "link TARGET", "file MODE" (octal) or "none".
+std::string Kind(const std::string& name) {
+    struct stat st;
+    if (lstat(name.c_str(), &st) != 0) return "none";
+    if (S_ISLNK(st.st_mode)) return "link " + fs::read_symlink(name).string();
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%o", st.st_mode & 07777);
+    return (S_ISREG(st.st_mode) ? "file " : "other ") + std::string(mode);
+}
+
+// A record's field "ResolvePath(name)", "InstanceSocketPath(folder)", "Kind(name)" or
 // "ListSameBase(folder,base)": the result as text.
 std::string Call(const std::string& call) {
     std::string name = call.substr(0, call.find('('));
@@ -87,6 +103,7 @@ std::string Call(const std::string& call) {
     a.resize(2);
     if (name == "ResolvePath") return plat::ResolvePath(a[0]);
     if (name == "InstanceSocketPath") return plat::InstanceSocketPath(a[0].c_str());
+    if (name == "Kind") return Kind(a[0]);
     std::string list;  // ListSameBase
     for (const std::string& n : plat::ListSameBase(a[0], a[1]))
         list += (list.empty() ? "" : "|") + n;
@@ -119,11 +136,32 @@ class Session {
         none.rlim_max = unlimited.rlim_max;
         std::signal(SIGXFSZ, SIG_IGN);
         if (Get("readonly") == "yes") setrlimit(RLIMIT_FSIZE, &none);
+        std::promise<void> done;
+        std::thread watch(&Session::Watch, this, done.get_future());
+        // Through a pipe, which the read-only runs' file size limit does not stop.
+        int err = dup(2), pipe[2];
+        EXPECT_EQ(pipe2(pipe, O_CLOEXEC), 0);
+        dup2(pipe[1], 2), close(pipe[1]);
+        std::future<std::string> captured = std::async(std::launch::async, [fd = pipe[0]] {
+            std::string text;
+            char buf[4096];
+            for (ssize_t n; (n = read(fd, buf, sizeof buf)) != 0;)
+                if (n > 0)
+                    text.append(buf, size_t(n));
+                else if (errno != EINTR)
+                    break;  // the dialog records' timer interrupts reads
+            return close(fd), text;
+        });
         try {
             Act(Get("start") != "no");
         } catch (const plat::ProcessExit& e) {
             exit_ = std::to_string(e.code);
         }
+        dup2(err, 2), close(err);
+        done.set_value(), watch.join();
+        for (int fd : unblock_) close(fd);
+        EXPECT_FALSE(blocked_) << "the run blocked on a FIFO";
+        out_["stderr"] = captured.get();
         setrlimit(RLIMIT_FSIZE, &unlimited);
         Check();
         plat::SetInstanceSocketPathForTests("");
@@ -153,6 +191,30 @@ class Session {
         testsupport::WriteFile(name, text);
     }
 
+    // A file of the program folder: TEXT, or <fifo>, <link>TARGET, <bytes>N (a sparse file of N
+    // bytes) or <0MODE>TEXT (a file of that mode; others get 0755).
+    void Make(const std::string& name, const std::string& what) {
+        std::smatch m;
+        std::regex_match(what, m, std::regex("(?:<(fifo|link|bytes|0[0-7]+)>)?([^]*)"));
+        if (m[1] == "fifo") return fifos_.push_back(name), (void)mkfifo(name.c_str(), 0644);
+        if (m[1] == "link") return (void)symlink(m.str(2).c_str(), name.c_str());
+        testsupport::WriteFile(name, m[1] == "bytes" ? "" : m.str(2));
+        if (m[1] == "bytes") fs::resize_file(name, std::stoull(m[2]));
+        chmod(name.c_str(), m.str(1)[0] == '0' ? std::stoi(m[1], nullptr, 8) : 0755);
+    }
+
+    // Whatever the program does with a FIFO, the run ends: past the deadline (as the end-to-end
+    // tests', what has not come by then counts as never) each FIFO is opened both ways, which
+    // releases a blocked open, and the run counts as blocked.
+    void Watch(std::future<void> done) {
+        if (fifos_.empty() || done.wait_for(std::chrono::seconds(60)) == std::future_status::ready)
+            return;
+        blocked_ = true;
+        for (const std::string& f : fifos_)
+            unblock_.push_back(open(f.c_str(), O_RDWR | O_NONBLOCK));
+        done.wait();
+    }
+
     void Prepare() {
         for (const char* chart : {"a.bms", "b.BME", "c.bml", "d.pms", "e.tmp", "a b.bms", "*.bms",
                                   "曲 名.bme", "x -N5 y.bms", "other.bms"})
@@ -162,9 +224,7 @@ class Session {
         for (const std::string& f : Split(Get("files"), '|')) {
             std::string name = f.substr(0, f.find('='));
             fs::create_directories(fs::path(name).parent_path().string() + "/.");
-            if (name.back() != '/')
-                testsupport::WriteFile(name, f.substr(std::min(f.size(), name.size() + 1)));
-            chmod(name.c_str(), 0755);
+            if (name.back() != '/') Make(name, f.substr(std::min(f.size(), name.size() + 1)));
         }
         if (c_.has("chart")) WriteChart("song.bms", std::stoi(Get("chart")));
         if (c_.has("ini")) testsupport::WriteFile("krv.ini", Get("ini"));
@@ -267,12 +327,17 @@ class Session {
         }));
     }
 
-    // Frames until every sender has its answer; the deadline is only a safety net.
+    // Frames until every sender has its answer and every pusher has been cut off (or has pushed
+    // all it had); the deadline is only a safety net.
     void Wait() {
         auto ready = [](auto& s) {
             return s.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
         };
-        for (int i = 0; i < 5000 && !std::all_of(senders_.begin(), senders_.end(), ready); ++i)
+        auto done = [&] {
+            return std::all_of(senders_.begin(), senders_.end(), ready) &&
+                   std::all_of(pushers_.begin(), pushers_.end(), ready);
+        };
+        for (int i = 0; i < 5000 && !done(); ++i)
             modMain::RunFrame(), std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 
@@ -367,7 +432,7 @@ class Session {
                      {"Connections", std::to_string(plat::InstanceConnectionCount())},
                      {"Socket", fs::is_socket(socket_) ? "socket" : testsupport::ReadFile(socket_)},
                      {"exit", exit_},
-                     {"saved", testsupport::ReadFile(dir_ / "krv.ini")}});
+                     {"saved", Contents(dir_ / "krv.ini")}});
         for (int fd : raw_) {
             char c = 0;
             ssize_t n = recv(fd, &c, 1, MSG_DONTWAIT);
@@ -384,7 +449,7 @@ class Session {
             out_[name] = std::visit([](auto* p) { return Text::Of(p); }, VarNamed(name));
         for (const std::string& b : dev_->MessageBoxes()) out_["box"] += b + "\n";
         std::regex when(R"(\d{4}/\d\d/\d\d {4}\d\d:\d\d:\d\d {6})");
-        out_["log"] = std::regex_replace(testsupport::ReadFile(dir_ / "error.txt"), when, "<when>");
+        out_["log"] = std::regex_replace(Contents(dir_ / "error.txt"), when, "<when>");
         std::string expected, actual;
         auto compare = [&](const std::string& key, const std::string& want) {
             expected += key + ": " + want + "\n";
@@ -409,7 +474,9 @@ class Session {
     std::string exit_, seen_;
     std::vector<std::future<bool>> senders_;
     std::vector<std::future<void>> pushers_;
-    std::vector<int> raw_;
+    std::vector<int> raw_, unblock_;
+    std::vector<std::string> fifos_;
+    bool blocked_ = false;
     int32_t t0_ = 0;
     uint32_t drop_ = 0;
 };

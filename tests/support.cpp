@@ -12,6 +12,13 @@ namespace testsupport {
 
 namespace fs = std::filesystem;
 
+// The fonts the title line opened are closed before the process ends, as the player does.
+class CloseFontsAtEnd : public ::testing::Environment {
+    void TearDown() override { plat::CloseFonts(); }
+};
+[[maybe_unused]] const auto* const kCloseFonts =
+    ::testing::AddGlobalTestEnvironment(new CloseFontsAtEnd);
+
 plat::HeadlessDevice& ResetAll() {
     // The sounds of the test before are released on the device they were made on.
     modSound::Reset();

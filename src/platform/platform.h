@@ -34,6 +34,8 @@ std::optional<Image> DecodeImage(const std::string& path, bool greyToBlack,
 // Renders one line of text, white on black, in the named font face (fontconfig pattern; empty
 // means the default sans face that covers Japanese) at 12 pixels. Empty when it cannot.
 std::optional<Image> RenderText(const std::string& utf8, const std::string& face);
+// Closes the fonts RenderText opened and the text library; the next call opens them again.
+void CloseFonts();
 // Writes a picture as PNG; false on failure.
 bool WritePng(const std::string& path, const Image& image);
 
@@ -93,11 +95,20 @@ void CloseLookupIndex();
 std::optional<bool> SameBaseListed(const std::string& path);
 // IsRegularFile, answered from the lookup index when one is open.
 bool IsRegularFileListed(const std::string& path);
-// Whole file contents; empty optional when it cannot be read or is larger than maxBytes.
+// Why `path` cannot be read as a regular file of at most maxBytes bytes, for a message to the
+// user ("No such file or directory", "not a regular file", ...); "" when it can. `missing` tells
+// whether the reason is that nothing is there. Never blocks, not even on a FIFO.
+std::string WhyUnreadable(const std::string& path, size_t maxBytes = SIZE_MAX,
+                          bool* missing = nullptr);
+// Whole file contents; empty optional when it cannot be read, is no regular file or is larger
+// than maxBytes. Never blocks on a FIFO.
 std::optional<std::string> ReadFile(const std::string& path, size_t maxBytes = SIZE_MAX);
-// Replaces the file's contents (written to a temporary beside it, then renamed). False on failure.
-bool WriteFileAtomic(const std::string& path, const std::string& data);
-// Appends text to a file, creating it. False on failure.
+// Replaces the contents of the file that `path` names, following symbolic links to their target:
+// written to a temporary beside the target, which gets the target's mode (and owner, where
+// allowed), then renamed over it. A target without write permission is left as it is. False on
+// failure, with the reason in `why`.
+bool WriteFileAtomic(const std::string& path, const std::string& data, std::string* why = nullptr);
+// Appends text to a regular file, creating it. False on failure; never blocks on a FIFO.
 bool AppendFile(const std::string& path, const std::string& data);
 
 // ---------------------------------------------------------------- text encoding

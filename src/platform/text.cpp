@@ -89,9 +89,22 @@ std::mutex& TextLibraryLock() {
     return lock;
 }
 
+namespace {
+bool g_textReady = false;
+}  // namespace
+
 bool EnsureTextLibrary() {
-    static bool ready = TTF_Init() == 0;
-    return ready;
+    if (!g_textReady) g_textReady = TTF_Init() == 0;
+    return g_textReady;
+}
+
+void CloseFonts() {
+    std::lock_guard<std::mutex> guard(TextLibraryLock());
+    for (auto& [face, font] : OpenFonts())
+        if (font) TTF_CloseFont(font);
+    OpenFonts().clear();
+    if (g_textReady) TTF_Quit();
+    g_textReady = false;
 }
 
 std::optional<Image> RenderText(const std::string& utf8, const std::string& face) {

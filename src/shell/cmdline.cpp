@@ -12,6 +12,9 @@ namespace modMain {
 
 namespace {
 
+// A line longer than this (a handed-over line is at most 64 KiB) names no charts worth a message.
+constexpr size_t kMaxReportedLine = size_t{1} << 20;
+
 // Double quotes group text with spaces; the quotes themselves are dropped, and every single space
 // outside them ends a token (so two spaces in a row leave an empty one).
 std::vector<std::string> SplitTokens(const std::string& line) {
@@ -32,6 +35,14 @@ std::vector<std::string> SplitTokens(const std::string& line) {
 bool IsChartExtension(const std::string& token) {
     std::string ext = vb::UCase(token.size() > 4 ? token.substr(token.size() - 4) : token);
     return ext == ".BME" || ext == ".BMS" || ext == ".BML" || ext == ".PMS" || ext == ".TMP";
+}
+
+// Why a chart named on the command line will not be loaded, for the user; "" when it will.
+std::string WhyNotChart(const std::string& token) {
+    std::string why = plat::WhyUnreadable(token);
+    if (why.empty() && !IsChartExtension(token))
+        why = "not a chart file (.bms, .bme, .bml, .pms or .tmp)";
+    return why;
 }
 
 bool AcceptFile(const std::string& token) {
@@ -74,6 +85,26 @@ bool ReadCmdLine(const std::string& line) {
     for (const std::string& token : tokens)
         if (ParseCmdArg(token)) result = true;
     return result;
+}
+
+void ReportUnopenableCharts(const std::string& line) {
+    if (line.size() > kMaxReportedLine) return;
+    for (const std::string& token : SplitTokens(line))
+        if (!token.empty() && token[0] != '-')
+            if (std::string why = WhyNotChart(token); !why.empty())
+                plat::TellUser("korvane: cannot open " + plat::ShowableText(token) + ": " + why);
+}
+
+const char* UsageText() {
+    return "usage: korvane [CHART] [-N<measure>] [-P] [-S] [-Q] [-SP]\n"
+           "  CHART        a chart file (.bms, .bme, .bml, .pms) to load and play\n"
+           "  -N<measure>  start at that measure (0 to 999)\n"
+           "  -P           play, or go on after a pause\n"
+           "  -S           stop\n"
+           "  -Q           quit\n"
+           "  -SP          end the program when the chart has been played\n"
+           "  --help       show this and end\n"
+           "While Korvane runs, a second start hands its command line to it and ends.\n";
 }
 
 bool ParseCmdArg(const std::string& token) {

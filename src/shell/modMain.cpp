@@ -25,6 +25,8 @@ void Reset() {
     UseInstanceHandOver = true;
     UseSettingsFile = true;
     ConfigRetry = 0;
+    IniWriteFailure.clear();
+    IniRefused = false;
     WindowX = WindowY = 0;
     ShuttingDown = false;
     Fps = 1.0f;

@@ -52,6 +52,8 @@ Long GetRefreshRate();
 // the settings and, for a real error, appends to error.txt and shows the message box.
 [[noreturn]] void EndProgram(Long errNo, const std::string& errDescription,
                              const std::string& procName);
+// The same end without a report or saved settings, for a failure already told to the user.
+[[noreturn]] void EndProgramWithCode(int code);
 extern bool ShuttingDown;  // inside the end: a nested call only fails the step that made it
 // The error.txt line (CR LF ended) and the message box text of a report.
 std::string ErrorLogLine(Long errNo, const std::string& errDescription, const std::string& procName,

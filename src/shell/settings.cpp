@@ -15,6 +15,8 @@ namespace modMain {
 
 Long ConfigRetry = 0;
 bool UseSettingsFile = true;
+std::string IniWriteFailure;
+bool IniRefused = false;
 Long WindowX = 0, WindowY = 0;
 
 namespace {
@@ -57,6 +59,19 @@ const std::string& NewFileText() {
         return t;
     }();
     return text;
+}
+
+// A line break in a value would start a line of its own: a chart named "s\n[Option]\n..." could
+// write any key.
+bool OneLine(const std::string& text) {
+    return text.find_first_of(std::string("\r\n\0", 3)) == std::string::npos;
+}
+
+// Ends the program when krv.ini cannot serve: the user is told why, nothing is written to it.
+[[noreturn]] void Refuse(const std::string& why) {
+    plat::TellUser("korvane: cannot use " + IniPath() + ": " + why);
+    IniRefused = true;
+    EndProgramWithCode(1);
 }
 
 std::string CutValue(std::string v) {
@@ -135,15 +150,20 @@ std::string GetIni(const std::string& section, const std::string& key, const std
 }
 
 bool WriteIni(const std::string& section, const std::string& key, const std::string& value) {
-    if (!UseSettingsFile) return false;
+    if (!UseSettingsFile || IniRefused || !OneLine(section + key + value)) return false;
     std::string path = IniPath();
     std::optional<std::string> text = plat::ReadFile(path, kMaxIniBytes);
     if (!text) {
         // A file that exists but cannot be read is left alone rather than replaced by one key.
-        if (plat::IsRegularFile(path)) return false;
+        bool missing = false;
+        std::string why = plat::WhyUnreadable(path, kMaxIniBytes, &missing);
+        if (!missing) return IniWriteFailure = why, false;
         text.emplace();
     }
-    return plat::WriteFileAtomic(path, profile::Store(*text, section, key, value));
+    std::string why;
+    if (plat::WriteFileAtomic(path, profile::Store(*text, section, key, value), &why)) return true;
+    IniWriteFailure = why;
+    return false;
 }
 
 void ApplyMediaBudget() {
@@ -157,6 +177,13 @@ void ApplyMediaBudget() {
 }
 
 void LoadConfig() {
+    // A missing file is made by the failure step; anything else that cannot be read ends here,
+    // before a FIFO could block the reading or a folder pass for a missing file.
+    if (UseSettingsFile) {
+        bool missing = false;
+        std::string why = plat::WhyUnreadable(IniPath(), kMaxIniBytes, &missing);
+        if (!why.empty() && !missing) Refuse(why);
+    }
     Long errNo = 0;
     std::string errDescription;
     try {
@@ -173,7 +200,9 @@ void LoadConfig() {
         LoadDefaultConfig();
         return;
     }
-    // A wrong identity leaves no error pending, so this ends quietly.
+    // A wrong identity leaves no error pending: the file could not be written.
+    if (errNo == 0 && UseSettingsFile)
+        Refuse(IniWriteFailure.empty() ? "its settings cannot be read back" : IniWriteFailure);
     ShutDown(errNo, errDescription, "LoadConfig");
 }
 
@@ -191,12 +220,15 @@ void RememberWindowPosition() {
 }
 
 void SaveConfig() {
-    if (!UseSettingsFile) return;
+    if (!UseSettingsFile || IniRefused) return;
+    IniWriteFailure.clear();
     RememberWindowPosition();
     WriteIni("Main", "Key", "\"" + kIdentity + "\"");
     WriteIni("Main", "X", vb::RoundTrip(vb::CSng(WindowX * static_cast<double>(kTwipsPerPixel))));
     WriteIni("Main", "Y", vb::RoundTrip(vb::CSng(WindowY * static_cast<double>(kTwipsPerPixel))));
-    WriteIni("Main", "RecentFile", "\"" + modBMSLoad::BMSFileName + "\"");
+    // A chart path with a line break is not stored; the recent file of the last run stays.
+    if (OneLine(modBMSLoad::BMSFileName))
+        WriteIni("Main", "RecentFile", "\"" + modBMSLoad::BMSFileName + "\"");
     WriteIni("Main", "AlwaysOnTop", vb::BoolText(Settings.AlwaysOnTop));
     WriteIni("Option", "HS", vb::RoundTrip(Settings.HS));
     WriteIni("Option", "BGA", vb::Str(Settings.BGA));
@@ -204,6 +236,9 @@ void SaveConfig() {
     WriteIni("Option", "SkinType", vb::Str(Settings.SkinType));
     WriteIni("Option", "DispInfo", vb::BoolText(Settings.DispInfo));
     frmMain::SaveDesktopOptions();
+    if (!IniWriteFailure.empty())
+        plat::TellUser("korvane: settings not saved: cannot write " + IniPath() + ": " +
+                       IniWriteFailure);
 }
 
 }  // namespace modMain

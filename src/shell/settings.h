@@ -35,6 +35,11 @@ extern vb::Long ConfigRetry;
 // goes to the device). The renderer sets it false before StartUp.
 extern bool UseSettingsFile;
 
+// Why the last write of krv.ini failed ("" when none did since SaveConfig began), and whether the
+// file was refused at start-up (it is then never written).
+extern std::string IniWriteFailure;
+extern bool IniRefused;
+
 // The longest krv.ini read; a larger file counts as unreadable and is never overwritten.
 constexpr size_t kMaxIniBytes = 16u << 20;
 

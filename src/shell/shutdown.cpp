@@ -66,7 +66,20 @@ void ReleaseMedia() {
     });
 }
 
+void Release() {
+    ReleaseMedia();
+    Step([] { plat::StopListening(); });
+    Step([] { plat::CloseFonts(); });
+}
+
 }  // namespace
+
+void EndProgramWithCode(int code) {
+    if (ShuttingDown) throw vb::Error(5, vb::ErrorDescription(5));
+    ShuttingDown = true;
+    Release();
+    End(code);
+}
 
 std::string ErrorLogLine(Long errNo, const std::string& errDescription, const std::string& procName,
                          const std::tm& when) {
@@ -91,8 +104,7 @@ void EndProgram(Long errNo, const std::string& errDescription, const std::string
     if (ShuttingDown) throw vb::Error(errNo, errDescription);
     ShuttingDown = true;
 
-    ReleaseMedia();
-    Step([] { plat::StopListening(); });
+    Release();
     Step([] { SaveConfig(); });
     if (errNo == 0 || errDescription.empty() || procName.empty()) End(0);
 

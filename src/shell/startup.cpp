@@ -55,6 +55,8 @@ void StartUp() {
                    std::to_string(kVersionMinor) + "." + std::to_string(kVersionRevision);
         if (AppPath.empty()) AppPath = plat::ExeDir();
         if (AppPath.back() != '/') AppPath += '/';
+        // Said before a hand-over too, so the user of a second start hears it.
+        ReportUnopenableCharts(vb::Trim(plat::CommandLine()));
         if (UseInstanceHandOver) {
             // A running instance took our command line: end before touching anything.
             if (modMessage::FindPrevInstance()) plat::ExitProcess(0);

@@ -1,6 +1,6 @@
 #!/bin/bash
-# Start-up and shutdown of the real player under Xvfb: the quit option, a failing display, the
-# settings failure paths, the hand-over to a running instance and the CPU used while idle.
+# Start-up and shutdown of the real player under Xvfb: the quit option, --help, a failing display,
+# the settings failure paths, the hand-over to a running instance and the CPU used while idle.
 # Usage: shell_startup.sh BUILD_DIR SOURCE_DIR
 source "$(dirname "$0")/window_lib.bash"
 
@@ -45,14 +45,44 @@ grep -q '予期せぬエラーが発生したので強制終了します。' "$W
     { fail "message on standard error"; cat "$WORK/err"; }
 grep -q '^RecentFile=""' "$APP/krv.ini" || fail "krv.ini not written by the error exit"
 
-section "a program folder where krv.ini cannot be written ends quietly"
+section "--help prints the usage and ends: no window, no settings"
 fresh_app
-mkdir "$APP/krv.ini"
-timeout "$LIMIT" "$APP/korvane" >"$WORK/out" 2>"$WORK/err"
+timeout "$LIMIT" "$APP/korvane" --help >"$WORK/out" 2>"$WORK/err"
 rc=$?
-[ $rc -eq 0 ] || fail "unwritable settings exited with $rc"
-[ -s "$WORK/err" ] && { fail "unwritable settings printed something"; cat "$WORK/err"; }
-[ -e "$APP/error.txt" ] && fail "unwritable settings left an error.txt"
+[ $rc -eq 0 ] || fail "--help exited with $rc"
+head -n1 "$WORK/out" | grep -q '^usage: korvane ' || { fail "--help printed no usage"; cat "$WORK/out"; }
+[ -s "$WORK/err" ] && { fail "--help wrote to standard error"; cat "$WORK/err"; }
+[ -e "$APP/krv.ini" ] && fail "--help wrote krv.ini"
+
+section "a chart that cannot be opened is named on standard error"
+timeout "$LIMIT" "$APP/korvane" "$WORK/nosuch.bms" -Q >"$WORK/out" 2>"$WORK/err"
+rc=$?
+[ $rc -eq 0 ] || fail "a missing chart with -Q exited with $rc"
+grep -qx "korvane: cannot open $WORK/nosuch.bms: No such file or directory" "$WORK/err" ||
+    { fail "no word about the missing chart"; cat "$WORK/err"; }
+
+section "a krv.ini that cannot be used ends the program with a message and exit code 1"
+for kind in folder fifo; do
+    fresh_app
+    if [ $kind = folder ]; then mkdir "$APP/krv.ini"; else mkfifo "$APP/krv.ini"; fi
+    timeout "$LIMIT" "$APP/korvane" >"$WORK/out" 2>"$WORK/err"
+    rc=$?
+    [ $rc -eq 1 ] || fail "krv.ini as a $kind: exit $rc"
+    grep -q "^korvane: cannot use $APP/krv.ini: " "$WORK/err" ||
+        { fail "krv.ini as a $kind: no message"; cat "$WORK/err"; }
+    [ -e "$APP/error.txt" ] && fail "krv.ini as a $kind left an error.txt"
+done
+
+section "a read-only krv.ini is left as it is, and the user is told"
+fresh_app
+printf '[Main]\nKey=Korvane\n' >"$APP/krv.ini"
+chmod 444 "$APP/krv.ini"
+timeout "$LIMIT" "$APP/korvane" -Q >"$WORK/out" 2>"$WORK/err"
+rc=$?
+[ $rc -eq 0 ] || fail "read-only krv.ini: exit $rc"
+[ "$(cat "$APP/krv.ini")" = $'[Main]\nKey=Korvane' ] || fail "read-only krv.ini was changed"
+grep -qx "korvane: settings not saved: cannot write $APP/krv.ini: read-only" "$WORK/err" ||
+    { fail "read-only krv.ini: no message"; cat "$WORK/err"; }
 
 section "BGA=abc in a writable folder rewrites the defaults"
 fresh_app
