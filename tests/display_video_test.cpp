@@ -126,8 +126,9 @@ class Videos : public testsupport::Test, public ::testing::WithParamInterface<Ca
             Step(step);
             if (HasFatalFailure()) return;
         }
-        if (c.has("missing"))
+        if (c.has("missing")) {
             EXPECT_EQ(Words(c.at("missing")), modBMSLoad::Missing.images);
+        }
     }
 };
 
