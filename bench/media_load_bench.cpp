@@ -13,8 +13,8 @@
 #include <time.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -180,13 +180,16 @@ bool PrepareVideos() {
     const std::string dir = kDir + "/video/";
     if (fs::exists(dir + "ready")) return true;
     fs::create_directories(dir);
-    const char* codecs[][2] = {{"mpg", "mpeg1video"}, {"avi", "mpeg4"}, {"wmv", "wmv2"},
+    const char* codecs[][2] = {{"mpg", "mpeg1video"},
+                               {"avi", "mpeg4"},
+                               {"wmv", "wmv2"},
                                {"mp4", "libx264 -pix_fmt yuv420p"}};
     std::string slots;
     for (int i = 0; i < 10; ++i) {
         std::string name = "v" + std::to_string(i) + "." + codecs[i % 4][0];
-        std::string cmd = "ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc2=s=256x256:r=30:d=5 "
-                          "-c:v " + std::string(codecs[i % 4][1]) + " " + dir + name;
+        std::string cmd = "ffmpeg -nostdin -loglevel error -y -f lavfi -i ";
+        cmd +=
+            "testsrc2=s=256x256:r=30:d=5 -c:v " + std::string(codecs[i % 4][1]) + " " + dir + name;
         if (std::system(cmd.c_str()) != 0) return false;
         slots += "#BMP0" + std::to_string(i) + " " + name + "\r\n";
     }

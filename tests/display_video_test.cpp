@@ -55,8 +55,8 @@ class Videos : public testsupport::Test, public ::testing::WithParamInterface<Ca
 
     void PlayTo(int64_t ms) {
         const vb::Currency until = vb::Currency::FromInt(ms);
-        for (int n = 0; n < 20000 && (modMain::PlayState == modMain::PS_LOAD ||
-                                      modCount::PlayTime < until);
+        for (int n = 0;
+             n < 20000 && (modMain::PlayState == modMain::PS_LOAD || modCount::PlayTime < until);
              ++n)
             render::RunFrame();
         ASSERT_GE(modCount::PlayTime, until) << "the play time was never reached";
@@ -109,8 +109,8 @@ class Videos : public testsupport::Test, public ::testing::WithParamInterface<Ca
 
     void Run(const Case& c) {
         Prepare(c);
-        std::vector<std::string> words = Words("korvane-render chart.bms " +
-                                               (c.has("render") ? c.at("render") : ""));
+        std::vector<std::string> words =
+            Words("korvane-render chart.bms " + (c.has("render") ? c.at("render") : ""));
         std::vector<char*> argv;
         for (std::string& w : words) argv.push_back(w.data());
         render::Options opts;
@@ -140,8 +140,10 @@ TEST_P(Videos, ShowTheFrameOfThePlayTime) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Display, Videos, ::testing::ValuesIn(testsupport::ReadCases(DataPath("video/play.txt"))),
-    [](const ::testing::TestParamInfo<Case>& info) { return info.param.at("name"); });
+INSTANTIATE_TEST_SUITE_P(Display, Videos,
+                         ::testing::ValuesIn(testsupport::ReadCases(DataPath("video/play.txt"))),
+                         [](const ::testing::TestParamInfo<Case>& info) {
+                             return info.param.at("name");
+                         });
 
 }  // namespace

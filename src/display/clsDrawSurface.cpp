@@ -118,8 +118,7 @@ void clsDrawSurface::showVideoAt(int64_t ms) {
     if (!video_ || !initialized_) return;
     plat::Video& video = *video_->video;
     // The frame is the video's own picture, whose pixels change from call to call.
-    const plat::Image& frame =
-        plat::Dev().ClockIsVirtual() ? video.FrameAt(ms) : video.Frame(ms);
+    const plat::Image& frame = plat::Dev().ClockIsVirtual() ? video.FrameAt(ms) : video.Frame(ms);
     if (frame.width != surfaceWidth_ || frame.height != surfaceHeight_ ||
         frame.pixels.size() != static_cast<size_t>(frame.width) * frame.height)
         return;

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "base/rect.h"
-#include "display/shared_videos.h"
 #include "base/vb.h"
+#include "display/shared_videos.h"
 #include "platform/platform.h"
 
 class clsDrawSurface {
