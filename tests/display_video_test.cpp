@@ -118,6 +118,7 @@ class Videos : public testsupport::Test, public ::testing::WithParamInterface<Ca
         ASSERT_TRUE(render::ParseArgs(int(argv.size()), argv.data(), opts, error)) << error;
         modMain::StartUp();
         ASSERT_TRUE(render::ApplyOptions(opts));
+        if (c.has("budget")) media::SetBudget(media::InUse() + std::stoul(c.at("budget")));
         modBMSLoad::SetRandomSeed(1);
         modBMSLoad::BMSFileName = tmp / "chart.bms";
         modBMSLoad::StartMeasure = static_cast<vb::Integer>(opts.measure);
@@ -136,8 +137,9 @@ TEST_P(Videos, ShowTheFrameOfThePlayTime) {
     try {
         Run(GetParam());
     } catch (const plat::ProcessExit& e) {
-        FAIL() << "the program ended with code " << e.code;
+        ADD_FAILURE() << "the program ended with code " << e.code;
     }
+    media::SetBudget(SIZE_MAX);
 }
 
 INSTANTIATE_TEST_SUITE_P(Display, Videos,

@@ -49,8 +49,4 @@ std::shared_ptr<const Held> Open(const std::string& path, bool greyToBlack) {
     return Opened().Get(key, [&] { return OpenNew(path, greyToBlack); });
 }
 
-int OpenCount() {
-    return openCount.load();
-}
-
 }  // namespace videos

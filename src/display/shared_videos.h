@@ -24,7 +24,4 @@ constexpr int kMaxOpen = 64;
 // that can be shown or kMaxOpen are open. Throws media::OverBudget when the budget cannot hold it.
 std::shared_ptr<const Held> Open(const std::string& path, bool greyToBlack);
 
-// Videos open now.
-int OpenCount();
-
 }  // namespace videos
