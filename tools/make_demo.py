@@ -225,8 +225,8 @@ def describe(song, sounds):
         f"| invisible notes (channel 34) | {where(lambda n: n.invisible)} |",
         f"| #RANDOM 2 with #IF 1 / #IF 2 | {where(lambda n: n.branch)} |",
         f"| BGA base (04) / layer (07) / miss (06) | {bga('04')} / {bga('07')} / {bga('06')} |",
-        f"| video background `{VIDEO_NAME}` (MPEG-1, {video.SECONDS} s) on channel 04, from measure | "
-        + ranges(g.measure for g in song.bga if g.image == VIDEO_KEY) + " |",
+        f"| video background `{VIDEO_NAME}` (MPEG-1, {video.SECONDS} s) on channel 04, "
+        "from measure | " + ranges(g.measure for g in song.bga if g.image == VIDEO_KEY) + " |",
         "| `#WAV01 kick.wav`, file on disk `Kick.ogg` | every measure with a kick |",
         "",
         "Background channel 01 plays the chord pads; every note has its own key sound.",
