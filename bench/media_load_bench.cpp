@@ -4,7 +4,9 @@
 //  - with every one of 1,000 sounds missing the load takes within 1.2 times the load of the chart
 //    without #WAV lines ("missing_ratio");
 //  - ten #BMP slots naming one 8192 x 8192 picture hold one picture's memory ("bmp_mb" against
-//    "picture_mb").
+//    "picture_mb");
+//  - ten #BMP slots naming ten small videos add under 100 ms to the load ("video_added_ms"), and
+//    a reload of the same chart reuses them ("video_reload_ms").
 // The files are made once into /tmp/korvane-media-bench (the sounds hold WAV data whatever their
 // name says, so the figures show the lookup rather than the decoder).
 #include <benchmark/benchmark.h>
@@ -12,6 +14,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -170,5 +173,55 @@ void TenSlotsOfOnePicture(benchmark::State& state) {
     for (auto& s : modDraw::BmpSurface) s.clear();
 }
 BENCHMARK(TenSlotsOfOnePicture)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// Ten five-second 256 x 256 videos in the codecs charts use, and the chart with and without
+// slots naming them; false when the ffmpeg command cannot make them.
+bool PrepareVideos() {
+    const std::string dir = kDir + "/video/";
+    if (fs::exists(dir + "ready")) return true;
+    fs::create_directories(dir);
+    const char* codecs[][2] = {{"mpg", "mpeg1video"},
+                               {"avi", "mpeg4"},
+                               {"wmv", "wmv2"},
+                               {"mp4", "libx264 -pix_fmt yuv420p"}};
+    std::string slots;
+    for (int i = 0; i < 10; ++i) {
+        std::string name = "v" + std::to_string(i) + "." + codecs[i % 4][0];
+        std::string cmd = "ffmpeg -nostdin -loglevel error -y -f lavfi -i ";
+        cmd +=
+            "testsrc2=s=256x256:r=30:d=5 -c:v " + std::string(codecs[i % 4][1]) + " " + dir + name;
+        if (std::system(cmd.c_str()) != 0) return false;
+        slots += "#BMP0" + std::to_string(i) + " " + name + "\r\n";
+    }
+    Write(dir + "chart.bms", slots + Chart(false, 0));
+    Write(dir + "none.bms", Chart(false, 0));
+    std::ofstream(dir + "ready") << "ok\n";
+    return true;
+}
+
+void TenVideoSlots(benchmark::State& state) {
+    Prepare();
+    if (!PrepareVideos()) return state.SkipWithError("ffmpeg could not make the videos");
+    for (auto _ : state) {
+        auto with = MedianMs("video/chart.bms", 9), without = MedianMs("video/none.bms", 9);
+        state.counters["video_ms"] = with.first;
+        state.counters["none_ms"] = without.first;
+        state.counters["video_added_ms"] = with.first - without.first;
+        state.counters["video_added_cpu_ms"] = with.second - without.second;
+        LoadMs("video/chart.bms");
+        modBMSLoad::BMSFileName = kDir + "/video/chart.bms";
+        modMain::PlayState = modMain::PS_LOAD;
+        auto t0 = std::chrono::steady_clock::now();
+        modCount::CountMain();
+        state.counters["video_reload_ms"] =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
+                .count();
+        int videos = 0;
+        for (auto& s : modDraw::BmpSurface) videos += s.isVideo();
+        state.counters["video_slots"] = videos;
+    }
+    for (auto& s : modDraw::BmpSurface) s.clear();
+}
+BENCHMARK(TenVideoSlots)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -19,7 +19,8 @@ layer() {
     case "${1#src/}" in
         base/*) echo 0 ;;
         platform/*) echo 1 ;;
-        sound/* | display/clsDrawSurface.* | display/pixels.* | display/surfaces.*) echo 2 ;;
+        sound/* | display/clsDrawSurface.* | display/pixels.* | display/surfaces.* | \
+            display/shared_videos.*) echo 2 ;;
         chart/*) echo 3 ;;
         play/*) echo 4 ;;
         display/*) echo 5 ;;

@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Generates Korvane's demo song into demo/: keysounds, pads, pictures and the chart.
 
-Run it with Debian's Python (python3-numpy, python3-pil) and oggenc from vorbis-tools:
+Run it with Debian's Python (python3-numpy, python3-pil), oggenc from vorbis-tools and the
+ffmpeg command (the intro's video background):
 
     /usr/bin/python3 tools/make_demo.py [--out DIR] [--check]
 
@@ -25,7 +26,7 @@ import numpy as np
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from demo import art, bms, preview, synth  # noqa: E402
+from demo import art, bms, preview, synth, video  # noqa: E402
 from demo import song as S                 # noqa: E402
 
 HEADER = [
@@ -40,6 +41,8 @@ HEADER = [
 ]
 
 CHART_NAME = "korvane-demo.bme"
+VIDEO_KEY = "city_video"
+VIDEO_NAME = "city_dusk.mpg"
 
 NAMES = ["c", "cs", "d", "ds", "e", "f", "fs", "g", "gs", "a", "as", "b"]
 
@@ -133,9 +136,10 @@ def generate(out):
     keys = [("kick",)] + [n.sound for n in song.notes] + [b.sound for b in song.bgm]
     sounds = sound_table(dict.fromkeys(keys))
     images = art.all_images()
+    image_names = {k: v[0] for k, v in images.items()}
+    image_names[VIDEO_KEY] = VIDEO_NAME
 
-    chart = bms.ChartBuilder(song, {k: v[0] for k, v in sounds.items()},
-                             {k: v[0] for k, v in images.items()})
+    chart = bms.ChartBuilder(song, {k: v[0] for k, v in sounds.items()}, image_names)
     text = chart.text(HEADER, sounds[("shaker",)][0])
 
     written = set()
@@ -151,6 +155,8 @@ def generate(out):
     for key, (name, img) in images.items():
         img.save(os.path.join(out, name), optimize=True)
         written.add(name)
+    video.write(os.path.join(out, VIDEO_NAME))
+    written.add(VIDEO_NAME)
     readme = describe(song, sounds)
     with open(os.path.join(out, "README.md"), "w", encoding="utf-8") as f:
         f.write(readme)
@@ -162,7 +168,7 @@ def generate(out):
 
     # Files of an earlier run that this one no longer makes would only confuse the lookups.
     for name in os.listdir(out):
-        if name not in written and name.rsplit(".", 1)[-1] in ("wav", "ogg", "png", "bme"):
+        if name not in written and name.rsplit(".", 1)[-1] in ("wav", "ogg", "png", "mpg", "bme"):
             os.remove(os.path.join(out, name))
     return sorted(written)
 
@@ -219,6 +225,8 @@ def describe(song, sounds):
         f"| invisible notes (channel 34) | {where(lambda n: n.invisible)} |",
         f"| #RANDOM 2 with #IF 1 / #IF 2 | {where(lambda n: n.branch)} |",
         f"| BGA base (04) / layer (07) / miss (06) | {bga('04')} / {bga('07')} / {bga('06')} |",
+        f"| video background `{VIDEO_NAME}` (MPEG-1, {video.SECONDS} s) on channel 04, "
+        "from measure | " + ranges(g.measure for g in song.bga if g.image == VIDEO_KEY) + " |",
         "| `#WAV01 kick.wav`, file on disk `Kick.ogg` | every measure with a kick |",
         "",
         "Background channel 01 plays the chord pads; every note has its own key sound.",

@@ -271,6 +271,7 @@ void ClearPlayState() {
     modCount::BGABase = 0;
     modCount::BGALayer = 0;
     modCount::BGAPoor = 0;
+    modCount::BGABaseSince = modCount::BGALayerSince = modCount::BGAPoorSince = Currency();
 }
 
 }  // namespace modBMSLoad

@@ -23,13 +23,9 @@ bool IsSoundChannel(Integer channel) {
 void ReplayState(const ObjRecord& o) {
     switch (o.Channel) {
         case CH_BGA_BASE:
-            modCount::BGABase = o.Value;
-            break;
         case CH_BGA_LAYER:
-            modCount::BGALayer = o.Value;
-            break;
         case CH_BGA_POOR:
-            modCount::BGAPoor = o.Value;
+            modCount::ShowBga(o.Channel, o.Value, o.Time);
             break;
         case CH_BPM:
             Bpm = static_cast<Single>(o.Value);

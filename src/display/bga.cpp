@@ -1,5 +1,6 @@
 // The background animation: base, layer and miss images in the picture area at the right.
 #include <algorithm>
+#include <cmath>
 
 #include "base/program.h"
 #include "base/report.h"
@@ -15,6 +16,21 @@ namespace {
 
 constexpr vb::Long kAreaX = 331;  // left edge of the 256 x 256 picture area
 constexpr vb::Long kAreaSize = 256;
+
+// A video in the slot that picture `id` draws moves to its frame for the play time, counted from
+// the event that showed the picture.
+void CueVideo(vb::Long id, const vb::Currency& since) {
+    const vb::Long placed = modBMSLoad::BgaTable[id].BmpNo;
+    clsDrawSurface& surface = BmpSurface[placed != 0 ? placed : id];
+    if (!surface.isVideo()) return;
+    const double ms = (modCount::PlayTime - since).ToDouble();
+    surface.showVideoAt(static_cast<int64_t>(std::floor(ms)));
+}
+
+void ShowAt(vb::Long id, const vb::Currency& since) {
+    CueVideo(id, since);
+    ShowBgaImage(id);
+}
 
 }  // namespace
 
@@ -33,20 +49,21 @@ void BgaStep() {
     }
     if (!missed) {
         try {
-            if (BGABase != 0 && (bga & 1)) ShowBgaImage(BGABase);
+            if (BGABase != 0 && (bga & 1)) ShowAt(BGABase, modCount::BGABaseSince);
         } catch (const vb::Error&) {
         }
         try {
-            if (BGALayer != 0 && (bga & 2)) ShowBgaImage(BGALayer);
+            if (BGALayer != 0 && (bga & 2)) ShowAt(BGALayer, modCount::BGALayerSince);
         } catch (const vb::Error&) {
         }
     } else {
         // Id 00 serves as the default miss image.
         try {
-            ShowBgaImage(modCount::BGAPoor);
+            ShowAt(modCount::BGAPoor, modCount::BGAPoorSince);
         } catch (const vb::Error&) {
         }
     }
+    for (clsDrawSurface& surface : BmpSurface) surface.settleVideo();
 }
 
 }  // namespace detail

@@ -75,7 +75,9 @@ bool clsDrawSurface::init(const std::string& cFileName, bool blackFlag) {
 
 bool clsDrawSurface::findAndLoad(const std::string& cFileName, bool blackFlag) {
     std::string exact = plat::ResolvePath(cFileName);
-    if (plat::IsRegularFileListed(exact) && loadImage(exact, blackFlag)) return true;
+    if (plat::IsRegularFileListed(exact) &&
+        (loadImage(exact, blackFlag) || loadVideo(exact, blackFlag)))
+        return true;
 
     // Any other extension of the same base name may serve, in the listing's order.
     std::string folder, file;
@@ -92,7 +94,8 @@ bool clsDrawSurface::findAndLoad(const std::string& cFileName, bool blackFlag) {
     }
     std::string listed = dir.size() > 1 ? dir.substr(0, dir.size() - 1) : dir;
     for (const std::string& candidate : plat::ListSameBase(listed, base))
-        if (loadImage(dir + candidate, blackFlag)) return true;
+        if (loadImage(dir + candidate, blackFlag) || loadVideo(dir + candidate, blackFlag))
+            return true;
     clear();
     return false;
 }
@@ -100,6 +103,35 @@ bool clsDrawSurface::findAndLoad(const std::string& cFileName, bool blackFlag) {
 bool clsDrawSurface::loadImage(const std::string& cFileName, bool blackFlag) {
     std::shared_ptr<const plat::Image> img = SharedDecode(cFileName, blackFlag);
     return img && adopt(std::move(img), kKeyBlack);
+}
+
+bool clsDrawSurface::loadVideo(const std::string& cFileName, bool blackFlag) {
+    std::shared_ptr<const videos::Held> held = videos::Open(cFileName, blackFlag);
+    if (!held) return false;
+    const plat::Image& first = held->video->First();
+    if (!adopt(std::shared_ptr<const plat::Image>(held, &first), kKeyBlack)) return false;
+    video_ = std::move(held);
+    return true;
+}
+
+void clsDrawSurface::showVideoAt(int64_t ms) {
+    if (!video_ || !initialized_) return;
+    plat::Video& video = *video_->video;
+    // The frame is the video's own picture, whose pixels change from call to call.
+    const plat::Image& frame = plat::Dev().ClockIsVirtual() ? video.FrameAt(ms) : video.Frame(ms);
+    if (frame.width != surfaceWidth_ || frame.height != surfaceHeight_ ||
+        frame.pixels.size() != static_cast<size_t>(frame.width) * frame.height)
+        return;
+    surface_ = std::shared_ptr<const plat::Image>(video_, &frame);
+    videoShown_ = videoRunning_ = true;
+}
+
+void clsDrawSurface::settleVideo() {
+    if (videoRunning_ && !videoShown_) {
+        video_->video->Stop();
+        videoRunning_ = false;
+    }
+    videoShown_ = false;
 }
 
 bool clsDrawSurface::adopt(std::shared_ptr<const plat::Image> image, uint32_t colorKey) {
@@ -136,6 +168,8 @@ bool clsDrawSurface::initText(const std::string& cstrTitle) {
 
 void clsDrawSurface::clear() {
     surface_ = nullptr;
+    video_ = nullptr;
+    videoShown_ = videoRunning_ = false;
     fileName_.clear();
     surfaceWidth_ = 0;
     surfaceHeight_ = 0;

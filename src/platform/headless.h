@@ -54,6 +54,7 @@ public:
 
     // ---- Device
     int32_t Now() override;
+    bool ClockIsVirtual() const override { return true; }
     void Sleep(int32_t ms) override;
     bool OpenVideo(int width, int height) override;
     void CloseVideo() override;

@@ -193,6 +193,10 @@ class Device {
     // returns at once (the present waited); otherwise it sleeps to the next refresh period.
     virtual int32_t Now() = 0;
     virtual void Sleep(int32_t ms) = 0;
+    // True when the clock is one that only moves when told to: work that would run beside the
+    // frame loop in real time (decoding a video ahead) is done in step with it instead, so the
+    // same times give the same pictures.
+    virtual bool ClockIsVirtual() const { return false; }
 
     // Window: created hidden with a client area of width x height; false when it cannot be made.
     virtual bool OpenVideo(int width, int height) = 0;

@@ -122,6 +122,10 @@ const VideoInfo& Video::Info() const {
     return s_->info;
 }
 
+const Image& Video::First() const {
+    return s_->first;
+}
+
 const std::string& Video::Path() const {
     return s_->path;
 }

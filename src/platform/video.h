@@ -53,6 +53,9 @@ class Video {
     Video& operator=(const Video&) = delete;
 
     const VideoInfo& Info() const;
+    // The first frame, converted when the file was opened: what the video shows before it is
+    // first asked for a time. Valid as long as the Video.
+    const Image& First() const;
     const std::string& Path() const;
     // True while the file on disk is the one that was opened (same size and modification time),
     // so a reloaded chart may keep this Video instead of opening it again.

@@ -105,13 +105,9 @@ void Fire(ObjRecord& o, Step& step) {
             Attempt([&] { WavBuffer[o.Value].play(1); });
             break;
         case modBMSLoad::CH_BGA_BASE:
-            BGABase = o.Value;
-            break;
         case modBMSLoad::CH_BGA_LAYER:
-            BGALayer = o.Value;
-            break;
         case modBMSLoad::CH_BGA_POOR:
-            BGAPoor = o.Value;
+            ShowBga(o.Channel, o.Value, o.Time);
             break;
         case modBMSLoad::CH_BPM:
         case modBMSLoad::CH_BPM_TABLE:

@@ -13,6 +13,7 @@ namespace modCount {
 Currency PlayTime, PlayPos, StopRemain;
 Long StartTime = 0, ElapsedTime = 0, LastTime = 0, FrameCount = 0, FirstObj = 0, CurrentMeasure = 0;
 Long BGABase = 0, BGALayer = 0, BGAPoor = 0;
+Currency BGABaseSince, BGALayerSince, BGAPoorSince;
 vb::Array<bool, 0, 20> LaneFlash;
 vb::Array<Long, 0, 20> LaneFlashTime;
 vb::Array<BombState, 0, 20> Bomb;
@@ -49,10 +50,30 @@ void CountMain() {
     }
 }
 
+void ShowBga(Integer channel, Long id, const Currency& at) {
+    switch (channel) {
+        case modBMSLoad::CH_BGA_BASE:
+            BGABase = id;
+            BGABaseSince = at;
+            break;
+        case modBMSLoad::CH_BGA_LAYER:
+            BGALayer = id;
+            BGALayerSince = at;
+            break;
+        case modBMSLoad::CH_BGA_POOR:
+            BGAPoor = id;
+            BGAPoorSince = at;
+            break;
+        default:
+            break;
+    }
+}
+
 void Reset() {
     PlayTime = PlayPos = StopRemain = Currency();
     StartTime = ElapsedTime = LastTime = FrameCount = FirstObj = CurrentMeasure = 0;
     BGABase = BGALayer = BGAPoor = 0;
+    BGABaseSince = BGALayerSince = BGAPoorSince = Currency();
     LaneFlash.Fill(false);
     LaneFlashTime.Fill(0);
     Bomb.Fill(BombState{});

@@ -31,6 +31,8 @@ struct PlayerScore {
 extern Currency PlayTime, PlayPos, StopRemain;
 extern Long StartTime, ElapsedTime, LastTime, FrameCount, FirstObj, CurrentMeasure;
 extern Long BGABase, BGALayer, BGAPoor;
+// The play times of the events that showed them: a video in the slot plays from there.
+extern Currency BGABaseSince, BGALayerSince, BGAPoorSince;
 
 extern vb::Array<bool, 0, 20> LaneFlash;
 extern vb::Array<Long, 0, 20> LaneFlashTime;
@@ -38,6 +40,8 @@ extern vb::Array<BombState, 0, 20> Bomb;
 extern vb::Array<PlayerScore, 0, 1> Score;
 
 void CountMain();
+// A BGA event of `channel` at play time `at`: its base, layer or poor picture becomes `id`.
+void ShowBga(Integer channel, Long id, const Currency& at);
 void CountPlay();
 void SetBomb(Integer channel, Long kind, Long objectKind);
 void JudgeNote(Integer channel, Single lateness);

@@ -323,7 +323,7 @@ def miss():
 def all_images():
     """image key -> (file name, PIL image)."""
     images = {
-        "title": title(), "city": skyline(False), "city_lit": skyline(True), "flash": flash(),
+        "title": title(), "city_lit": skyline(True), "flash": flash(),
         "grid": grid(0), "grid2": grid(1), "dawn": dawn(), "thanks": thanks_layer(),
         "miss": miss(),
     }

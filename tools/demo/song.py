@@ -291,7 +291,7 @@ def build():
             w.melody(m, 2 * k, name, 2, "bell")
         if m >= 3:
             bass_line(w, m, chord, INTRO_BASS)
-    w.bga(1, 0, "04", "city")
+    w.bga(1, 0, "04", "city_video")
     w.note(4, 14, TOM_HI, ("tom", 50))
     w.note(4, 15, SCRATCH_1P, ("tom", 43))
 
