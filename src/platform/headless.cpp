@@ -3,7 +3,6 @@
 #include "platform/headless.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 
 namespace plat {
@@ -78,7 +77,7 @@ void HeadlessDevice::Deliver(int64_t keep) {
     if (held <= keep) return;
     float* from = held_.data() + heldFrom_;
     size_t count = 2 * static_cast<size_t>(held - keep);
-    for (size_t i = 0; i < count; ++i) from[i] = std::fmin(std::fmax(from[i], -1.0f), 1.0f);
+    ClipSamples(from, count);
     heldFrom_ += count;
     if (!sink_(from, held - keep)) {
         capturing_ = false;

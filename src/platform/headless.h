@@ -14,20 +14,20 @@
 namespace plat {
 
 class HeadlessDevice : public Device {
-public:
+  public:
     HeadlessDevice();
     ~HeadlessDevice() override;
 
     // ---- test and renderer controls
-    void SetTime(int32_t ms);     // jumps the clock (mixing the audio in between)
-    void Advance(int32_t ms);     // same as Sleep
+    void SetTime(int32_t ms);  // jumps the clock (mixing the audio in between)
+    void Advance(int32_t ms);  // same as Sleep
     void SetKey(int vkCode, bool down);
     void ReleaseAllKeys();
     void SetActive(bool active);
     void PushEvent(const Event& e);
     void SetRefreshRate(int hz);
-    void FailVideo(bool fail);    // OpenVideo returns false
-    void FailAudio(bool fail);    // OpenAudio returns false
+    void FailVideo(bool fail);  // OpenVideo returns false
+    void FailAudio(bool fail);  // OpenAudio returns false
     void SetDialogResult(std::optional<std::string> path);
     void SetScreenSize(int width, int height);
     // Audio capture: every mixed frame goes to the sink while capturing (stereo float, 44.1 kHz,
@@ -88,7 +88,7 @@ public:
     void CloseAudio() override;
     Mixer& GetMixer() override;
 
-private:
+  private:
     void MixUntil(int64_t ms);
     void MixCaptured(int32_t frames);
     // Gives the sink every frame beyond the last `keep`.

@@ -156,6 +156,18 @@ struct VoiceState {
 
 enum class Layout { Mono, Stereo, Multi };
 
+// Mono or stereo frames at their fixed stride, a loop the compiler can turn into vector code.
+template <SampleType T, int32_t Channels>
+void CopyFrames(const uint8_t* __restrict p, float* __restrict out, int32_t n, float gain) {
+    constexpr int32_t bytes = SampleBytes(T), align = bytes * Channels;
+    for (int32_t i = 0; i < n; ++i) {
+        const float l = ReadSample<T>(p + i * align);
+        const float r = Channels == 2 ? ReadSample<T>(p + i * align + bytes) : l;
+        out[2 * i] += l * gain;
+        out[2 * i + 1] += r * gain;
+    }
+}
+
 // Adds up to `frames` output frames of a voice that steps by whole frames into `out`, fewer when
 // the data runs out; returns how many it produced.
 template <SampleType T, Layout L>
@@ -167,23 +179,21 @@ int32_t CopyVoice(VoiceState& v, float* out, int32_t frames, float gain) {
                                      : 0;
     const int32_t align = v.blockAlign;
     const uint8_t* p = v.data + idx * static_cast<uint64_t>(align);
-    for (int32_t i = 0; i < n; ++i, p += align) {
-        float l, r;
-        if constexpr (L == Layout::Mono) {
-            l = r = ReadSample<T>(p);
-        } else if constexpr (L == Layout::Stereo) {
-            l = ReadSample<T>(p);
-            r = ReadSample<T>(p + bytes);
-        } else {
-            l = r = 0.0f;
+    if constexpr (L == Layout::Mono) {
+        CopyFrames<T, 1>(p, out, n, gain);
+    } else if constexpr (L == Layout::Stereo) {
+        CopyFrames<T, 2>(p, out, n, gain);
+    } else {
+        for (int32_t i = 0; i < n; ++i, p += align) {
+            float l = 0.0f, r = 0.0f;
             for (int32_t c = 0; c < v.channels; ++c) {
                 float s = ReadSample<T>(p + c * bytes);
                 l += s * v.weightL[c];
                 r += s * v.weightR[c];
             }
+            out[2 * i] += l * gain;
+            out[2 * i + 1] += r * gain;
         }
-        out[2 * i] += l * gain;
-        out[2 * i + 1] += r * gain;
     }
     v.pos += static_cast<uint64_t>(n) << 32;
     return n;
@@ -461,9 +471,8 @@ void Mixer::SetMasterGain(float gain) {
 
 void Mixer::Mix(float* out, int32_t frames) {
     MixUnclipped(out, frames);
-    // The sound card saturated its sum; so do we (fmax/fmin also turn a NaN into a rail).
-    for (size_t i = 0; i < 2 * static_cast<size_t>(std::max(frames, 0)); ++i)
-        out[i] = std::fmin(std::fmax(out[i], -1.0f), 1.0f);
+    // The sound card saturated its sum; so do we.
+    ClipSamples(out, 2 * static_cast<size_t>(std::max(frames, 0)));
 }
 
 void Mixer::MixUnclipped(float* out, int32_t frames) {

@@ -75,6 +75,14 @@ struct Pcm {
 // exactly this many frames, so it ends on the same output frame as it would unconverted.
 uint64_t PlayedFrames(uint64_t frames, int32_t sourceRate, int32_t outputRate);
 
+// Holds samples to -1..1, as the sound card saturated its sum; a NaN becomes -1.
+inline void ClipSamples(float* __restrict s, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        const float v = s[i] > -1.0f ? s[i] : -1.0f;
+        s[i] = v < 1.0f ? v : 1.0f;
+    }
+}
+
 using VoiceId = int32_t;  // 0 is never a voice
 
 class Mixer {
@@ -123,9 +131,9 @@ class Mixer {
     std::mutex lock_;
     int32_t outputRate_;
     float masterGain_ = 1.0f;
-    uint64_t mixed_ = 0;       // output frames mixed so far
+    uint64_t mixed_ = 0;  // output frames mixed so far
     int32_t lateLimit_ = 0;
-    std::vector<float> late_;  // the late difference, for the frames mixed last
+    std::vector<float> late_;                     // the late difference, for the frames mixed last
     std::vector<std::unique_ptr<Voice>> voices_;  // index = id - 1
     std::vector<VoiceId> free_;
     Voice* Find(VoiceId id);

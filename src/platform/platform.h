@@ -69,8 +69,9 @@ class WavWriter {
     // Creates the file (replacing one there) with a header; data beyond `limitBytes` (at most the
     // format's limit) is refused. False when the file cannot be written.
     bool Open(const std::string& path, uint64_t limitBytes = kFormatLimitBytes);
-    // Appends interleaved stereo float frames (-1..1, clipped). False on a write error or when
-    // the frames would pass the limit: then the frames that fit are written and Full() is true.
+    // Appends interleaved stereo float frames, within -1..1 (ClipSamples). False on a write error
+    // or when the frames would pass the limit: then the frames that fit are written and Full() is
+    // true.
     bool Write(const float* stereo, int64_t frames);
     bool Full() const { return full_; }
     uint64_t DataBytes() const { return dataBytes_; }

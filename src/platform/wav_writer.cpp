@@ -79,10 +79,8 @@ bool WavWriter::Write(const float* stereo, int64_t frames) {
     int16_t block[2 * kBlockFrames];
     for (int64_t done = 0; done < frames;) {
         size_t n = static_cast<size_t>(std::min<int64_t>(kBlockFrames, frames - done));
-        for (size_t i = 0; i < 2 * n; ++i) {
-            float v = std::fmin(std::fmax(stereo[2 * done + i], -1.0f), 1.0f);
-            block[i] = static_cast<int16_t>(std::lrint(v * 32767.0f));
-        }
+        for (size_t i = 0; i < 2 * n; ++i)
+            block[i] = static_cast<int16_t>(std::lrint(stereo[2 * done + i] * 32767.0f));
         if (std::fwrite(block, kAlign, n, file_) != n) return false;
         dataBytes_ += n * kAlign;
         done += static_cast<int64_t>(n);
@@ -96,8 +94,8 @@ bool WavWriter::Close() {
     file_ = nullptr;
     uint8_t header[kHeaderBytes];
     Header(header, static_cast<uint32_t>(dataBytes_));
-    bool ok = std::fseek(f, 0, SEEK_SET) == 0 &&
-              std::fwrite(header, 1, kHeaderBytes, f) == kHeaderBytes;
+    bool ok =
+        std::fseek(f, 0, SEEK_SET) == 0 && std::fwrite(header, 1, kHeaderBytes, f) == kHeaderBytes;
     return std::fclose(f) == 0 && ok;
 }
 
