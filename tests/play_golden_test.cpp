@@ -169,3 +169,20 @@ TEST(PlayGolden, CaseChartsPlayAsExpected) {
 }
 
 }  // namespace
+
+namespace {
+
+// --help needs no chart, and the usage names every option the command line takes.
+TEST(RenderCommandLine, HelpListsEveryOption) {
+    std::vector<std::string> args = {"korvane-render", "--help"};
+    std::vector<char*> argv = {args[0].data(), args[1].data()};
+    render::Options opts;
+    std::string error;
+    EXPECT_TRUE(render::ParseArgs(2, argv.data(), opts, error)) << error;
+    EXPECT_TRUE(opts.help);
+    for (const char* option : {"--dump", "--stats", "--wav", "--exact", "--png", "--at", "--seed",
+                               "--measure", "--fps", "--set", "--help"})
+        EXPECT_NE(render::Usage().find(option), std::string::npos) << option;
+}
+
+}  // namespace
