@@ -28,7 +28,7 @@ vb::Long BytesAt(vb::Currency ms, vb::Long avgBytesPerSec) {
 // Output frames from the first one at or after a sound's due time, `late` chart milliseconds
 // ago at the current speed, to the frame being mixed now.
 int32_t LateFrames(vb::Currency late) {
-    const double rate = vb::CSng(modMain::Settings.Frequency * 0.01);
+    const double rate = static_cast<float>(modMain::Settings.Frequency * 0.01);  // as the clock
     if (late <= vb::Currency() || rate <= 0) return 0;
     const double perMs = plat::kOutputRate / 1000.0, now = plat::Now();
     double frames = std::floor(now * perMs) - std::ceil((now - late.ToDouble() / rate) * perMs);
