@@ -196,19 +196,25 @@ struct Run {
 // The sound of the render, written to its WAV file as it is mixed.
 class WavOutput {
   public:
-    bool Start(const Options& opts, plat::HeadlessDevice& device) {
+    explicit WavOutput(plat::HeadlessDevice& device) : device_(device) {}
+    // The device outlives the render: it must not keep writing to a file that is gone.
+    ~WavOutput() {
+        if (on_) device_.EndCapture();
+    }
+    bool Start(const Options& opts) {
         if (opts.wav.empty()) return true;
         if (!writer_.Open(opts.wav, opts.wavLimitBytes)) return Fail(opts.wav, "cannot write");
-        device.StartCapture([this](const float* s, int64_t n) { return writer_.Write(s, n); },
-                            opts.exact ? kLateFrames : 0);
+        device_.StartCapture([this](const float* s, int64_t n) { return writer_.Write(s, n); },
+                             opts.exact ? kLateFrames : 0);
         on_ = true;
         return true;
     }
     // The file complete; false with a message when it is not.
-    bool Finish(const Options& opts, plat::HeadlessDevice& device) {
+    bool Finish(const Options& opts) {
         if (!on_) return true;
-        device.EndCapture();
-        if (!writer_.Close() || (device.CaptureRefused() && !writer_.Full()))
+        on_ = false;
+        device_.EndCapture();
+        if (!writer_.Close() || (device_.CaptureRefused() && !writer_.Full()))
             return Fail(opts.wav, "cannot write");
         if (!writer_.Full()) return true;
         constexpr uint64_t kBytesPerSecond = plat::kOutputRate * 4;
@@ -223,9 +229,10 @@ class WavOutput {
     }
 
     // No sound was made: no file is left.
-    void Drop(const Options& opts, plat::HeadlessDevice& device) {
+    void Drop(const Options& opts) {
         if (!on_) return;
-        device.EndCapture();
+        on_ = false;
+        device_.EndCapture();
         writer_.Close();
         if (plat::IsRegularFile(opts.wav)) std::remove(opts.wav.c_str());
     }
@@ -235,6 +242,7 @@ class WavOutput {
         std::fprintf(stderr, "korvane-render: %s %s\n", what, file.c_str());
         return false;
     }
+    plat::HeadlessDevice& device_;
     plat::WavWriter writer_;
     bool on_ = false;
 };
@@ -296,7 +304,7 @@ int Play(const Options& opts) {
     for (const auto& [file, at] : opts.pngs) pngs.push_back({file, at});
 
     Run run;
-    WavOutput wav;
+    WavOutput wav(device);
     int code = 0;
     bool ended = false;  // the program shut itself down (an error report, or single play)
     try {
@@ -314,18 +322,18 @@ int Play(const Options& opts) {
         modBMSLoad::BMSFileName = opts.chart;
         modBMSLoad::StartMeasure = static_cast<vb::Integer>(opts.measure);
         modMain::PlayState = modMain::PS_LOAD;
-        if (!wav.Start(opts, device)) return 1;
+        if (!wav.Start(opts)) return 1;
         PlayFrames(opts, device, pngs, run);
     } catch (const plat::ProcessExit& exit) {
         code = exit.code;
         ended = true;
     }
     if (!run.loaded) {
-        wav.Drop(opts, device);
+        wav.Drop(opts);
         std::fprintf(stderr, "korvane-render: cannot load %s\n", opts.chart.c_str());
         return code != 0 ? code : 1;
     }
-    if (!wav.Finish(opts, device) && code == 0) code = 1;
+    if (!wav.Finish(opts) && code == 0) code = 1;
     if (run.capped) {
         std::fprintf(stderr, "korvane-render: stopped after %d hours of play, before the end\n",
                      kPlayLimitMs / 3600000);
