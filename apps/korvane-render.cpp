@@ -11,11 +11,12 @@ int main(int argc, char** argv) {
     render::Options opts;
     std::string error;
     if (!render::ParseArgs(argc, argv, opts, error)) {
-        std::fprintf(stderr, "korvane-render: %s\n", error.c_str());
-        std::fprintf(stderr,
-                     "usage: korvane-render CHART [--dump] [--seed N] [--measure N] [--fps N]\n"
-                     "       [--set Field=Value]... [--wav FILE] [--stats] [--png FILE --at MS]...\n");
+        std::fprintf(stderr, "korvane-render: %s\n%s", error.c_str(), render::Usage().c_str());
         return 2;
+    }
+    if (opts.help) {
+        std::fputs(render::Usage().c_str(), stdout);
+        return 0;
     }
     opts.progress = isatty(STDERR_FILENO) != 0;
     int code = opts.dump ? render::Dump(opts) : render::Play(opts);

@@ -1,7 +1,8 @@
 // The case charts of tests/data/play/cases.txt, played by the renderer to the end of their sounds:
 // the statistics it prints and a digest of the sound it writes, against the expected files
 // <name>.stats.json and <name>.wav.txt beside the table (and the frame at a play time against
-// <name>.png). A case may press keys while it plays.
+// <name>.png). A case may press keys while it plays. A case without a frame is rendered again
+// with every frame drawn, which must change nothing (unless it says "composed: skip").
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -105,47 +106,83 @@ void PressKeys(std::vector<Press>& presses, plat::HeadlessDevice& dev) {
     }
 }
 
+struct Output {
+    int code = 0;
+    std::string stats, wav;
+};
+
+// The case rendered in `tmp`; `compose` draws every frame, as a render with --png does.
+Output Render(const testsupport::Case& c, testsupport::TempDir& tmp, bool compose) {
+    testsupport::ResetAll();
+    // The program folder: the committed art, as the build places it beside the program.
+    modMain::AppPath = tmp.path() + "/";
+    std::filesystem::create_directory_symlink(KORVANE_SOURCE_DIR "/assets/image", tmp / "image");
+    std::vector<std::string> args = {"korvane-render", DataPath("play/" + c.at("chart")), "--seed",
+                                     "1", "--stats"};
+    if (!c.has("wav") || c.at("wav") != "none") args.insert(args.end(), {"--wav", tmp / "out.wav"});
+    if (c.has("png")) args.insert(args.end(), {"--png", tmp / "frame.png", "--at", c.at("png")});
+    std::istringstream extra(c.has("args") ? c.at("args") : "");
+    for (std::string a; extra >> a;) args.push_back(a);
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    render::Options opts;
+    std::string error;
+    EXPECT_TRUE(render::ParseArgs(int(argv.size()), argv.data(), opts, error)) << error;
+    opts.compose = compose;
+    if (c.has("wav_limit")) opts.wavLimitBytes = std::stoull(c.at("wav_limit"));
+    std::vector<Press> presses = Presses(c.has("keys") ? c.at("keys") : "");
+    opts.beforeFrame = [&](plat::HeadlessDevice& dev) { PressKeys(presses, dev); };
+    testing::internal::CaptureStdout();
+    Output out;
+    out.code = render::Play(opts);
+    // The load time is the machine's, not the chart's.
+    out.stats = std::regex_replace(testing::internal::GetCapturedStdout(),
+                                   std::regex(R"(,"load_ms":[0-9.]+)"), "");
+    out.wav = testsupport::ReadFile(tmp / "out.wav");
+    std::filesystem::remove(tmp / "image");
+    return out;
+}
+
 TEST(PlayGolden, CaseChartsPlayAsExpected) {
     for (const testsupport::Case& c : testsupport::ReadCases(DataPath("play/cases.txt"))) {
         std::string name = c.at("name");
         SCOPED_TRACE(name + ", cases.txt line " + std::to_string(c.line));
-        testsupport::ResetAll();
         testsupport::TempDir tmp;
-        // The program folder: the committed art, as the build places it beside the program.
-        modMain::AppPath = tmp.path() + "/";
-        std::filesystem::create_directory_symlink(KORVANE_SOURCE_DIR "/assets/image",
-                                                  tmp / "image");
-        std::vector<std::string> args = {
-            "korvane-render", DataPath("play/" + c.at("chart")), "--seed", "1", "--stats", "--wav",
-            tmp / "out.wav"};
-        if (c.has("png"))
-            args.insert(args.end(), {"--png", tmp / "frame.png", "--at", c.at("png")});
-        std::istringstream extra(c.has("args") ? c.at("args") : "");
-        for (std::string a; extra >> a;) args.push_back(a);
-        std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(a.data());
-        render::Options opts;
-        std::string error;
-        ASSERT_TRUE(render::ParseArgs(int(argv.size()), argv.data(), opts, error)) << error;
-        std::vector<Press> presses = Presses(c.has("keys") ? c.at("keys") : "");
-        opts.beforeFrame = [&](plat::HeadlessDevice& dev) { PressKeys(presses, dev); };
-        testing::internal::CaptureStdout();
-        int code = render::Play(opts);
-        // The load time is the machine's, not the chart's.
-        std::string stats = std::regex_replace(testing::internal::GetCapturedStdout(),
-                                               std::regex(R"(,"load_ms":[0-9.]+)"), "");
-        EXPECT_EQ(code, c.has("exit") ? std::stoi(c.at("exit")) : 0);
+        Output out = Render(c, tmp, false);
+        EXPECT_EQ(out.code, c.has("exit") ? std::stoi(c.at("exit")) : 0);
         std::string base = DataPath("play/" + name);
-        EXPECT_TRUE(testsupport::SameTextAsFile(base + ".stats.json", stats));
-        EXPECT_TRUE(testsupport::SameTextAsFile(base + ".wav.txt",
-                                                Digest(testsupport::ReadFile(tmp / "out.wav"))));
+        EXPECT_TRUE(testsupport::SameTextAsFile(base + ".stats.json", out.stats));
+        EXPECT_TRUE(testsupport::SameTextAsFile(base + ".wav.txt", Digest(out.wav)));
         if (c.has("png")) {
             std::optional<plat::Image> frame = plat::DecodeImage(tmp / "frame.png", false);
             ASSERT_TRUE(frame.has_value());
             EXPECT_TRUE(testsupport::SamePicture(base + ".png", *frame));
+        } else if (!c.has("composed") || c.at("composed") != "skip") {
+            // Drawing the frames that nobody asked for would change nothing the render puts out.
+            Output composed = Render(c, tmp, true);
+            EXPECT_EQ(composed.code, out.code);
+            EXPECT_EQ(composed.stats, out.stats);
+            EXPECT_TRUE(composed.wav == out.wav) << "the composed render's sound differs";
         }
     }
     testsupport::ResetAll();
+}
+
+}  // namespace
+
+namespace {
+
+// --help needs no chart, and the usage names every option the command line takes.
+TEST(RenderCommandLine, HelpListsEveryOption) {
+    std::vector<std::string> args = {"korvane-render", "--help"};
+    std::vector<char*> argv = {args[0].data(), args[1].data()};
+    render::Options opts;
+    std::string error;
+    EXPECT_TRUE(render::ParseArgs(2, argv.data(), opts, error)) << error;
+    EXPECT_TRUE(opts.help);
+    for (const char* option : {"--dump", "--stats", "--wav", "--exact", "--png", "--at", "--seed",
+                               "--measure", "--fps", "--set", "--help"})
+        EXPECT_NE(render::Usage().find(option), std::string::npos) << option;
 }
 
 }  // namespace

@@ -17,7 +17,13 @@ extern vb::Array<clsDrawSurface, 0, 3> Skin;
 extern clsDrawSurface TitleSurface;
 extern vb::Array<clsDrawSurface, 0, 1295> BmpSurface;  // #BMP ids
 
-// Clears every picture and blacks the composition surface (tests).
+// Whether frames are drawn at all (on at start). Off, the composition surface is an empty
+// picture that every copy, fill and present passes over, while all else a frame does (its
+// clipping, its errors, the state it moves on) runs as before: for a render that wants only
+// the sound and the results.
+void SetComposing(bool on);
+
+// Clears every picture and blacks the composition surface, composing on (tests).
 void Reset();
 
 }  // namespace modDraw

@@ -56,9 +56,37 @@ void HeadlessDevice::MixUntil(int64_t ms) {
             break;
         }
         int32_t n = static_cast<int32_t>(std::min<int64_t>(kChunkFrames, target - mixedFrames_));
-        mixer_.Mix(buf, n);
-        if (capturing_) capture_.insert(capture_.end(), buf, buf + 2 * n);
+        if (capturing_)
+            MixCaptured(n);
+        else
+            mixer_.Mix(buf, n);
         mixedFrames_ += n;
+    }
+}
+
+void HeadlessDevice::MixCaptured(int32_t frames) {
+    size_t tail = held_.size() - heldFrom_;
+    mixer_.TakeLate(held_.data() + heldFrom_, static_cast<int32_t>(tail / 2));
+    held_.resize(held_.size() + 2 * static_cast<size_t>(frames));
+    mixer_.MixUnclipped(held_.data() + held_.size() - 2 * static_cast<size_t>(frames), frames);
+    Deliver(hold_);
+}
+
+void HeadlessDevice::Deliver(int64_t keep) {
+    int64_t held = static_cast<int64_t>(held_.size() - heldFrom_) / 2;
+    if (held <= keep) return;
+    float* from = held_.data() + heldFrom_;
+    size_t count = 2 * static_cast<size_t>(held - keep);
+    ClipSamples(from, count);
+    heldFrom_ += count;
+    if (!sink_(from, held - keep)) {
+        capturing_ = false;
+        refused_ = true;
+    }
+    // Given frames are dropped once they outnumber the held ones, so each moves at most once.
+    if (heldFrom_ >= held_.size() - heldFrom_) {
+        held_.erase(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(heldFrom_));
+        heldFrom_ = 0;
     }
 }
 
@@ -98,13 +126,39 @@ void HeadlessDevice::SetUsableArea(int width, int height) {
     usableH_ = height;
 }
 
-void HeadlessDevice::StartCapture() {
+void HeadlessDevice::StartCapture(AudioSink sink, int32_t holdFrames) {
+    sink_ = std::move(sink);
+    hold_ = std::max(holdFrames, 0);
+    held_.clear();
+    heldFrom_ = 0;
     capturing_ = true;
+    refused_ = false;
+    mixer_.SetLateLimit(hold_);
+}
+
+void HeadlessDevice::EndCapture() {
+    if (capturing_) {
+        size_t tail = held_.size() - heldFrom_;
+        mixer_.TakeLate(held_.data() + heldFrom_, static_cast<int32_t>(tail / 2));
+        Deliver(0);
+    }
+    capturing_ = false;
+    sink_ = nullptr;
+    held_.clear();
+    heldFrom_ = 0;
+    mixer_.SetLateLimit(0);
+}
+
+void HeadlessDevice::StartCapture() {
     capture_.clear();
+    StartCapture([this](const float* stereo, int64_t frames) {
+        capture_.insert(capture_.end(), stereo, stereo + 2 * frames);
+        return true;
+    });
 }
 
 std::vector<float> HeadlessDevice::TakeCapture() {
-    capturing_ = false;
+    EndCapture();
     return std::move(capture_);
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,26 +14,35 @@
 namespace plat {
 
 class HeadlessDevice : public Device {
-public:
+  public:
     HeadlessDevice();
     ~HeadlessDevice() override;
 
     // ---- test and renderer controls
-    void SetTime(int32_t ms);     // jumps the clock (mixing the audio in between)
-    void Advance(int32_t ms);     // same as Sleep
+    void SetTime(int32_t ms);  // jumps the clock (mixing the audio in between)
+    void Advance(int32_t ms);  // same as Sleep
     void SetKey(int vkCode, bool down);
     void ReleaseAllKeys();
     void SetActive(bool active);
     void PushEvent(const Event& e);
     void SetRefreshRate(int hz);
-    void FailVideo(bool fail);    // OpenVideo returns false
-    void FailAudio(bool fail);    // OpenAudio returns false
+    void FailVideo(bool fail);  // OpenVideo returns false
+    void FailAudio(bool fail);  // OpenAudio returns false
     void SetDialogResult(std::optional<std::string> path);
     void SetScreenSize(int width, int height);
     void SetUsableArea(int width, int height);
-    // Audio capture: every mixed frame is appended while capturing (stereo float, 44.1 kHz).
-    // The clock at t ms has rendered exactly floor(t * 44100 / 1000) frames since zero; the mix
-    // runs whether or not OpenAudio was called.
+    // Audio capture: every mixed frame goes to the sink while capturing (stereo float, 44.1 kHz,
+    // clipped), in order; a sink that answers false ends the capture. The clock at t ms has
+    // rendered exactly floor(t * 44100 / 1000) frames since zero; the mix runs whether or not
+    // OpenAudio was called. With `holdFrames`, the capture keeps that many of the last frames
+    // back, and the mixer may start voices up to that many frames late (Mixer::PlayLate).
+    using AudioSink = std::function<bool(const float* stereo, int64_t frames)>;
+    void StartCapture(AudioSink sink, int32_t holdFrames = 0);
+    // Hands the frames held back to the sink and ends the capture.
+    void EndCapture();
+    // Whether the sink ended the capture.
+    bool CaptureRefused() const { return refused_; }
+    // The same into a list of samples, for tests.
     void StartCapture();
     std::vector<float> TakeCapture();
     // The last presented frame and how many frames were actually uploaded (unchanged frames are
@@ -85,8 +95,11 @@ public:
     void CloseAudio() override;
     Mixer& GetMixer() override;
 
-private:
+  private:
     void MixUntil(int64_t ms);
+    void MixCaptured(int32_t frames);
+    // Gives the sink every frame beyond the last `keep`.
+    void Deliver(int64_t keep);
 
     int64_t now_ = 0;
     int64_t mixedFrames_ = 0;  // frames of audio rendered since the clock's zero
@@ -106,7 +119,11 @@ private:
     bool exposed_ = false;
     int presents_ = 0, uploads_ = 0;
     std::vector<std::string> messageBoxes_;
-    bool capturing_ = false;
+    bool capturing_ = false, refused_ = false;
+    AudioSink sink_;
+    int32_t hold_ = 0;
+    std::vector<float> held_;  // mixed, unclipped, not given to the sink from heldFrom_ on
+    size_t heldFrom_ = 0;
     std::vector<float> capture_;
     Mixer mixer_;
 };

@@ -147,9 +147,26 @@ struct VoiceState {
     float gain = 1.0f;
     bool playing = false;
     std::vector<float> weightL, weightR;  // more than two channels only
+    // Where the last start went, to take back what it played after a late restart.
+    uint64_t startPos = 0;
+    uint64_t startedAt = 0;         // output frame
+    uint64_t endedAt = UINT64_MAX;  // output frame it stopped on, while it plays none
+    bool steady = true;             // the step has not changed since the start
 };
 
 enum class Layout { Mono, Stereo, Multi };
+
+// Mono or stereo frames at their fixed stride, a loop the compiler can turn into vector code.
+template <SampleType T, int32_t Channels>
+void CopyFrames(const uint8_t* __restrict p, float* __restrict out, int32_t n, float gain) {
+    constexpr int32_t bytes = SampleBytes(T), align = bytes * Channels;
+    for (int32_t i = 0; i < n; ++i) {
+        const float l = ReadSample<T>(p + i * align);
+        const float r = Channels == 2 ? ReadSample<T>(p + i * align + bytes) : l;
+        out[2 * i] += l * gain;
+        out[2 * i + 1] += r * gain;
+    }
+}
 
 // Adds up to `frames` output frames of a voice that steps by whole frames into `out`, fewer when
 // the data runs out; returns how many it produced.
@@ -162,23 +179,21 @@ int32_t CopyVoice(VoiceState& v, float* out, int32_t frames, float gain) {
                                      : 0;
     const int32_t align = v.blockAlign;
     const uint8_t* p = v.data + idx * static_cast<uint64_t>(align);
-    for (int32_t i = 0; i < n; ++i, p += align) {
-        float l, r;
-        if constexpr (L == Layout::Mono) {
-            l = r = ReadSample<T>(p);
-        } else if constexpr (L == Layout::Stereo) {
-            l = ReadSample<T>(p);
-            r = ReadSample<T>(p + bytes);
-        } else {
-            l = r = 0.0f;
+    if constexpr (L == Layout::Mono) {
+        CopyFrames<T, 1>(p, out, n, gain);
+    } else if constexpr (L == Layout::Stereo) {
+        CopyFrames<T, 2>(p, out, n, gain);
+    } else {
+        for (int32_t i = 0; i < n; ++i, p += align) {
+            float l = 0.0f, r = 0.0f;
             for (int32_t c = 0; c < v.channels; ++c) {
                 float s = ReadSample<T>(p + c * bytes);
                 l += s * v.weightL[c];
                 r += s * v.weightR[c];
             }
+            out[2 * i] += l * gain;
+            out[2 * i + 1] += r * gain;
         }
-        out[2 * i] += l * gain;
-        out[2 * i + 1] += r * gain;
     }
     v.pos += static_cast<uint64_t>(n) << 32;
     return n;
@@ -347,19 +362,71 @@ void Mixer::Release(VoiceId id) {
     }
 }
 
+void Mixer::Start(Voice& v, uint32_t byteOffset, uint64_t atFrame) {
+    uint64_t frame = v.fileAlign > 0 ? byteOffset / static_cast<uint32_t>(v.fileAlign) : 0;
+    frame = DataFrameOf(v, std::min<uint64_t>(frame, v.fileFrames));
+    v.pos = frame << 32;
+    v.playing = frame < v.frames;
+    v.startPos = v.pos;
+    v.startedAt = atFrame;
+    v.endedAt = v.playing ? UINT64_MAX : atFrame;
+    v.steady = true;
+}
+
 void Mixer::Play(VoiceId id, uint32_t byteOffset) {
     std::lock_guard<std::mutex> guard(lock_);
+    if (Voice* v = Find(id)) Start(*v, byteOffset, mixed_);
+}
+
+void Mixer::SetLateLimit(int32_t frames) {
+    std::lock_guard<std::mutex> guard(lock_);
+    lateLimit_ = std::max(frames, 0);
+    late_.clear();
+}
+
+// The late difference for the last `frames` frames mixed.
+float* Mixer::LateFrames(int32_t frames) {
+    size_t want = 2 * static_cast<size_t>(frames);
+    if (late_.size() < want) late_.insert(late_.begin(), want - late_.size(), 0.0f);
+    return late_.data() + late_.size() - want;
+}
+
+int32_t Mixer::PlayLate(VoiceId id, uint32_t byteOffset, int32_t lateFrames) {
+    std::lock_guard<std::mutex> guard(lock_);
     Voice* v = Find(id);
-    if (!v) return;
-    uint64_t frame = v->fileAlign > 0 ? byteOffset / static_cast<uint32_t>(v->fileAlign) : 0;
-    frame = DataFrameOf(*v, std::min<uint64_t>(frame, v->fileFrames));
-    v->pos = frame << 32;
-    v->playing = frame < v->frames;
+    if (!v) return 0;
+    const auto late = static_cast<int32_t>(
+        std::min<uint64_t>(static_cast<uint64_t>(std::clamp(lateFrames, 0, lateLimit_)), mixed_));
+    const uint64_t at = mixed_ - static_cast<uint64_t>(late);
+    const float gain = v->gain * masterGain_;
+    // The voice's earlier sound ends where the new one starts: what it played since is taken
+    // back by mixing the same frames again, negated.
+    const uint64_t from = std::max(at, v->startedAt), to = std::min(v->endedAt, mixed_);
+    if (v->steady && from < to) {
+        v->pos = v->startPos + (from - v->startedAt) * v->step;
+        MixAnyVoice(*v, LateFrames(late) + 2 * (from - at), static_cast<int32_t>(to - from), -gain);
+    }
+    Start(*v, byteOffset, at);
+    if (late > 0 && v->playing) {
+        int32_t n = MixAnyVoice(*v, LateFrames(late), late, gain);
+        if ((v->pos >> 32) >= v->frames) v->playing = false, v->endedAt = at + n;
+    }
+    return late;
+}
+
+void Mixer::TakeLate(float* tail, int32_t tailFrames) {
+    std::lock_guard<std::mutex> guard(lock_);
+    size_t n = std::min(late_.size(), 2 * static_cast<size_t>(std::max(tailFrames, 0)));
+    const float* from = late_.data() + late_.size() - n;
+    float* to = tail + 2 * static_cast<size_t>(tailFrames) - n;
+    for (size_t i = 0; i < n; ++i) to[i] += from[i];
+    late_.clear();
 }
 
 void Mixer::Stop(VoiceId id) {
     std::lock_guard<std::mutex> guard(lock_);
-    if (Voice* v = Find(id)) v->playing = false;
+    Voice* v = Find(id);
+    if (v && v->playing) v->playing = false, v->endedAt = mixed_;
 }
 
 bool Mixer::IsPlaying(VoiceId id) {
@@ -384,7 +451,9 @@ void Mixer::SetFrequency(VoiceId id, int32_t hz) {
     // 0 restores the sound's own rate, as the sound card's buffers do.
     v->frequency = hz <= 0 ? std::clamp(v->pcm->rate, kMinFrequency, kMaxFrequency)
                            : std::clamp(hz, kMinFrequency, kMaxFrequency);
-    v->step = StepFor(*v, v->frequency, outputRate_);
+    uint64_t step = StepFor(*v, v->frequency, outputRate_);
+    if (step != v->step) v->steady = false;
+    v->step = step;
 }
 
 void Mixer::SetAttenuation(VoiceId id, int32_t att) {
@@ -401,19 +470,24 @@ void Mixer::SetMasterGain(float gain) {
 }
 
 void Mixer::Mix(float* out, int32_t frames) {
+    MixUnclipped(out, frames);
+    // The sound card saturated its sum; so do we.
+    ClipSamples(out, 2 * static_cast<size_t>(std::max(frames, 0)));
+}
+
+void Mixer::MixUnclipped(float* out, int32_t frames) {
     if (frames <= 0) return;
     std::fill(out, out + 2 * static_cast<size_t>(frames), 0.0f);
     std::lock_guard<std::mutex> guard(lock_);
+    late_.clear();
     for (auto& slot : voices_) {
         Voice* v = slot.get();
         if (!v || !v->playing) continue;
-        MixAnyVoice(*v, out, frames, v->gain * masterGain_);
+        int32_t n = MixAnyVoice(*v, out, frames, v->gain * masterGain_);
         // Cleared as soon as the cursor reaches the end, not one mix later.
-        if ((v->pos >> 32) >= v->frames) v->playing = false;
+        if ((v->pos >> 32) >= v->frames) v->playing = false, v->endedAt = mixed_ + n;
     }
-    // The sound card saturated its sum; so do we (fmax/fmin also turn a NaN into a rail).
-    for (size_t i = 0; i < 2 * static_cast<size_t>(frames); ++i)
-        out[i] = std::fmin(std::fmax(out[i], -1.0f), 1.0f);
+    mixed_ += static_cast<uint64_t>(frames);
 }
 
 int32_t Mixer::PlayingVoices() {

@@ -75,6 +75,14 @@ struct Pcm {
 // exactly this many frames, so it ends on the same output frame as it would unconverted.
 uint64_t PlayedFrames(uint64_t frames, int32_t sourceRate, int32_t outputRate);
 
+// Holds samples to -1..1, as the sound card saturated its sum; a NaN becomes -1.
+inline void ClipSamples(float* __restrict s, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        const float v = s[i] > -1.0f ? s[i] : -1.0f;
+        s[i] = v < 1.0f ? v : 1.0f;
+    }
+}
+
 using VoiceId = int32_t;  // 0 is never a voice
 
 class Mixer {
@@ -103,16 +111,34 @@ class Mixer {
 
     // Adds nothing, writes `frames` stereo float frames (interleaved L, R) of the mix.
     void Mix(float* out, int32_t frames);
+    // The same before the sum is clipped to -1..1, for a listener that clips later.
+    void MixUnclipped(float* out, int32_t frames);
     int32_t PlayingVoices();
+
+    // Late starts, for a listener that holds back the last frames of the mix before it takes them
+    // for good (an export): PlayLate starts a voice as if Play had been called `lateFrames`
+    // output frames ago (at most the limit; the limit 0, the default, makes it Play). A voice
+    // restarted so is cut where the new start lies. The frames that were mixed without the late
+    // voice are made good by TakeLate, which adds the difference to `tail`, the last
+    // `tailFrames` frames of the unclipped mix; it must be called before the next mix, which
+    // drops what was not taken. Returns the frames by which the voice was moved back.
+    void SetLateLimit(int32_t frames);
+    int32_t PlayLate(VoiceId id, uint32_t byteOffset, int32_t lateFrames);
+    void TakeLate(float* tail, int32_t tailFrames);
 
   private:
     struct Voice;
     std::mutex lock_;
     int32_t outputRate_;
     float masterGain_ = 1.0f;
+    uint64_t mixed_ = 0;  // output frames mixed so far
+    int32_t lateLimit_ = 0;
+    std::vector<float> late_;                     // the late difference, for the frames mixed last
     std::vector<std::unique_ptr<Voice>> voices_;  // index = id - 1
     std::vector<VoiceId> free_;
     Voice* Find(VoiceId id);
+    void Start(Voice& v, uint32_t byteOffset, uint64_t atFrame);
+    float* LateFrames(int32_t frames);
 };
 
 }  // namespace plat

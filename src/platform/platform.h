@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
@@ -56,8 +57,35 @@ void ConvertToOutputRate(Pcm& pcm);
 void ConvertToOutputRate(Pcm& pcm, media::Reservation& budget);
 // Readies the process for decoding on several threads; call before the decoding threads start.
 void PrepareParallelDecoding();
-// Writes interleaved stereo float samples (-1..1, clipped) as a 44.1 kHz 16-bit stereo WAV file.
-bool WriteWav16(const std::string& path, const std::vector<float>& stereo);
+// A 44.1 kHz 16-bit stereo WAV file written as its sound is made, in constant memory.
+class WavWriter {
+  public:
+    // The most data a WAV file can describe (its size fields are 32-bit), a whole frame.
+    static const uint64_t kFormatLimitBytes;
+
+    WavWriter() = default;
+    ~WavWriter();
+    WavWriter(const WavWriter&) = delete;
+    WavWriter& operator=(const WavWriter&) = delete;
+
+    // Creates the file (replacing one there) with a header; data beyond `limitBytes` (at most the
+    // format's limit) is refused. False when the file cannot be written.
+    bool Open(const std::string& path, uint64_t limitBytes = kFormatLimitBytes);
+    // Appends interleaved stereo float frames, within -1..1 (ClipSamples). False on a write error
+    // or when the frames would pass the limit: then the frames that fit are written and Full() is
+    // true.
+    bool Write(const float* stereo, int64_t frames);
+    bool Full() const { return full_; }
+    uint64_t DataBytes() const { return dataBytes_; }
+    // Corrects the header's sizes to the data written and closes; false on failure.
+    bool Close();
+
+  private:
+    std::FILE* file_ = nullptr;
+    uint64_t limit_ = 0;
+    uint64_t dataBytes_ = 0;
+    bool full_ = false;
+};
 
 // ---------------------------------------------------------------- files and paths
 

@@ -24,14 +24,21 @@ struct Step {
     Single msPerTick;  // milliseconds of one tick at the current tempo
 };
 
+// How long ago the object's time passed; only an exact export hears it.
+Currency Late(const ObjRecord& o) {
+    int64_t late = 0;
+    if (__builtin_sub_overflow(PlayTime.raw, o.Time.raw, &late)) late = 0;
+    return Currency::FromRaw(late);
+}
+
 void FireLane(ObjRecord& o) {
     switch (o.Kind) {
         case modBMSLoad::KIND_NORMAL:
-            Attempt([&] { WavBuffer[o.Value].play(o.Channel); });
+            Attempt([&] { WavBuffer[o.Value].play(o.Channel, Late(o)); });
             Attempt([&] { JudgeNote(o.Channel, vb::CSng((PlayTime - o.Time).ToDouble())); });
             break;
         case modBMSLoad::KIND_LN_START:
-            Attempt([&] { WavBuffer[o.Value].play(o.Channel); });
+            Attempt([&] { WavBuffer[o.Value].play(o.Channel, Late(o)); });
             Attempt([&] { SetBomb(o.Channel, 0, modBMSLoad::KIND_LN_START); });
             o.Enabled = -1;
             o.Kind = modBMSLoad::KIND_LN_HELD;
@@ -102,7 +109,7 @@ void Fire(ObjRecord& o, Step& step) {
             PassBarLine(o);
             break;
         case modBMSLoad::CH_BGM:
-            Attempt([&] { WavBuffer[o.Value].play(1); });
+            Attempt([&] { WavBuffer[o.Value].play(1, Late(o)); });
             break;
         case modBMSLoad::CH_BGA_BASE:
         case modBMSLoad::CH_BGA_LAYER:

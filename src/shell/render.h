@@ -21,12 +21,20 @@ struct Options {
     int fps = 60;
     std::vector<std::pair<std::string, std::string>> sets;  // --set Field=Value
     std::string wav;                                        // --wav FILE
+    bool exact = false;  // --exact: every sound at its object's own time
     bool stats = false;
+    bool help = false;
     std::vector<std::pair<std::string, int64_t>> pngs;  // --png FILE --at MS
     bool progress = false;                              // standard error is a terminal
     // Called before every frame of the play with the device it runs on, so a test can press keys.
     std::function<void(plat::HeadlessDevice&)> beforeFrame;
+    // For tests: frames are composed even without --png; the WAV data is held to this limit.
+    bool compose = false;
+    uint64_t wavLimitBytes = UINT64_MAX;
 };
+
+// The command line's usage, every option with a line of its own.
+std::string Usage();
 
 // Parses the command line; on a usage error returns false with a message.
 bool ParseArgs(int argc, char** argv, Options& opts, std::string& error);

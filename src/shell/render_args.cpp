@@ -76,6 +76,10 @@ bool Option(ArgReader& args, std::string_view opt, Options& opts, std::string& e
         opts.sets.emplace_back(text.substr(0, eq), text.substr(eq + 1));
     } else if (opt == "--wav") {
         if (!args.Value(opt, opts.wav, error)) return false;
+    } else if (opt == "--exact") {
+        opts.exact = true;
+    } else if (opt == "--help") {
+        opts.help = true;
     } else if (opt == "--png") {
         if (!args.Value(opt, text, error)) return false;
         opts.pngs.emplace_back(text, kNoTime);
@@ -95,6 +99,27 @@ bool Option(ArgReader& args, std::string_view opt, Options& opts, std::string& e
 
 }  // namespace
 
+std::string Usage() {
+    return "usage: korvane-render CHART [options]\n"
+           "Plays CHART in auto-play on a virtual clock, with no window and no sound device,\n"
+           "until the chart is over and its last sound has died away (at most 24 hours).\n"
+           "  --dump              print the loaded chart's model instead of playing it\n"
+           "  --stats             print the judgement results as one line of JSON\n"
+           "  --wav FILE          write the sound as a 16-bit 44.1 kHz stereo WAV file\n"
+           "                      (written as it is made; at most 4 GB, about 6 h 45 min)\n"
+           "  --exact             with --wav: start every sound at its object's own time, to the\n"
+           "                      sample, rather than at the frame that reaches it\n"
+           "  --png FILE --at MS  write the frame at play time MS as PNG (-1: before loading);\n"
+           "                      may be given more than once\n"
+           "  --seed N            the seed of #RANDOM (default: from the clock)\n"
+           "  --measure N         start at measure N (0 to 999)\n"
+           "  --fps N             frames per second of the play clock (1 to 1000, default 60)\n"
+           "  --set Field=Value   a setting of krv.ini's [Option] section (VSYNC, FrameRate,\n"
+           "                      SinglePlay, HS, Frequency, MaxFrequency, BGA, Effect, SkinType,\n"
+           "                      AlwaysOnTop, DispInfo, ShowDebug, AutoPlay, Volume)\n"
+           "  --help              print this and end\n";
+}
+
 bool ParseArgs(int argc, char** argv, Options& opts, std::string& error) {
     ArgReader args(argc, argv);
     bool chartGiven = false;
@@ -110,8 +135,13 @@ bool ParseArgs(int argc, char** argv, Options& opts, std::string& error) {
             chartGiven = true;
         }
     }
+    if (opts.help) return true;
     if (!chartGiven) {
         error = "no chart given";
+        return false;
+    }
+    if (opts.exact && opts.wav.empty()) {
+        error = "--exact places the sounds of --wav FILE, which is missing";
         return false;
     }
     for (const auto& [file, ms] : opts.pngs) {

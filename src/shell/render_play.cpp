@@ -8,6 +8,7 @@
 
 #include "chart/modBMSLoad.h"
 #include "display/modDraw.h"
+#include "display/surfaces.h"
 #include "platform/headless.h"
 #include "platform/platform.h"
 #include "play/modCount.h"
@@ -22,8 +23,11 @@ namespace {
 
 using modMain::Settings;
 
-// Virtual time allowed past the chart's end before a render gives up (sounds that never end).
-constexpr vb::Long kOverrunMs = 10 * 60 * 1000;
+// Virtual time after the load at which a render gives up: a chart whose stops last for days
+// would otherwise run for as long.
+constexpr vb::Long kPlayLimitMs = 24 * 60 * 60 * 1000;
+// How late a frame may start a sound (its period is at most a second), for an exact export.
+constexpr int32_t kLateFrames = 2 * plat::kOutputRate;
 
 std::string Lower(const std::string& s) {
     std::string out = s;
@@ -189,12 +193,65 @@ struct Run {
     bool capped = false;
 };
 
+// The sound of the render, written to its WAV file as it is mixed.
+class WavOutput {
+  public:
+    explicit WavOutput(plat::HeadlessDevice& device) : device_(device) {}
+    // The device outlives the render: it must not keep writing to a file that is gone.
+    ~WavOutput() {
+        if (on_) device_.EndCapture();
+    }
+    bool Start(const Options& opts) {
+        if (opts.wav.empty()) return true;
+        if (!writer_.Open(opts.wav, opts.wavLimitBytes)) return Fail(opts.wav, "cannot write");
+        device_.StartCapture([this](const float* s, int64_t n) { return writer_.Write(s, n); },
+                             opts.exact ? kLateFrames : 0);
+        on_ = true;
+        return true;
+    }
+    // The file complete; false with a message when it is not.
+    bool Finish(const Options& opts) {
+        if (!on_) return true;
+        on_ = false;
+        device_.EndCapture();
+        if (!writer_.Close() || (device_.CaptureRefused() && !writer_.Full()))
+            return Fail(opts.wav, "cannot write");
+        if (!writer_.Full()) return true;
+        constexpr uint64_t kBytesPerSecond = plat::kOutputRate * 4;
+        uint64_t seconds = writer_.DataBytes() / kBytesPerSecond;
+        std::fprintf(stderr,
+                     "korvane-render: %s: stopped at the WAV format's size limit (4 GB), after "
+                     "%llu:%02llu:%02llu of sound; the file holds the sound up to there\n",
+                     opts.wav.c_str(), static_cast<unsigned long long>(seconds / 3600),
+                     static_cast<unsigned long long>(seconds / 60 % 60),
+                     static_cast<unsigned long long>(seconds % 60));
+        return false;
+    }
+
+    // No sound was made: no file is left.
+    void Drop(const Options& opts) {
+        if (!on_) return;
+        on_ = false;
+        device_.EndCapture();
+        writer_.Close();
+        if (plat::IsRegularFile(opts.wav)) std::remove(opts.wav.c_str());
+    }
+
+  private:
+    static bool Fail(const std::string& file, const char* what) {
+        std::fprintf(stderr, "korvane-render: %s %s\n", what, file.c_str());
+        return false;
+    }
+    plat::HeadlessDevice& device_;
+    plat::WavWriter writer_;
+    bool on_ = false;
+};
+
 // Frames from the load request until the chart has ended and its sounds are silent.
 void PlayFrames(const Options& opts, plat::HeadlessDevice& device, std::vector<PngRequest>& pngs,
                 Run& run) {
     Progress progress(opts.progress);
     vb::Long loadClock = 0;
-    double limitMs = 0;
     for (;;) {
         if (opts.beforeFrame) opts.beforeFrame(device);
         RunFrame();
@@ -203,12 +260,11 @@ void PlayFrames(const Options& opts, plat::HeadlessDevice& device, std::vector<P
             if (modMain::PlayState == modMain::PS_LOAD) return;  // the chart file is missing
             run.loaded = true;
             loadClock = plat::Now();
-            limitMs = modBMSLoad::TotalTime.ToDouble() - modCount::PlayTime.ToDouble() + kOverrunMs;
         }
         WriteDuePngs(pngs);
         progress.Frame();
-        if (modMain::PlayState == modMain::PS_IDLE) break;
-        if (vb::ClockDiff(plat::Now(), loadClock) > limitMs) {
+        if (modMain::PlayState == modMain::PS_IDLE || device.CaptureRefused()) break;
+        if (vb::ClockDiff(plat::Now(), loadClock) > kPlayLimitMs) {
             run.capped = true;
             break;
         }
@@ -248,11 +304,13 @@ int Play(const Options& opts) {
     for (const auto& [file, at] : opts.pngs) pngs.push_back({file, at});
 
     Run run;
+    WavOutput wav(device);
     int code = 0;
     bool ended = false;  // the program shut itself down (an error report, or single play)
     try {
         modMain::StartUp();
         if (!ApplyOptions(opts)) return 2;
+        modDraw::SetComposing(!pngs.empty() || opts.compose);
         modBMSLoad::SetRandomSeed(opts.seed);
         bool idleFrame = false;
         for (PngRequest& png : pngs) idleFrame |= png.at < 0;
@@ -264,27 +322,27 @@ int Play(const Options& opts) {
         modBMSLoad::BMSFileName = opts.chart;
         modBMSLoad::StartMeasure = static_cast<vb::Integer>(opts.measure);
         modMain::PlayState = modMain::PS_LOAD;
-        if (!opts.wav.empty()) device.StartCapture();
+        if (!wav.Start(opts)) return 1;
         PlayFrames(opts, device, pngs, run);
     } catch (const plat::ProcessExit& exit) {
         code = exit.code;
         ended = true;
     }
     if (!run.loaded) {
+        wav.Drop(opts);
         std::fprintf(stderr, "korvane-render: cannot load %s\n", opts.chart.c_str());
         return code != 0 ? code : 1;
     }
-    if (run.capped)
-        std::fprintf(stderr, "korvane-render: stopped %d minutes after the chart's end\n",
-                     kOverrunMs / 60000);
+    if (!wav.Finish(opts) && code == 0) code = 1;
+    if (run.capped) {
+        std::fprintf(stderr, "korvane-render: stopped after %d hours of play, before the end\n",
+                     kPlayLimitMs / 3600000);
+        if (code == 0) code = 1;
+    }
     for (const PngRequest& png : pngs)
         if (!png.written)
             std::fprintf(stderr, "korvane-render: %s: play time %lld ms was never reached\n",
                          png.file.c_str(), static_cast<long long>(png.at));
-    if (!opts.wav.empty() && !plat::WriteWav16(opts.wav, device.TakeCapture())) {
-        std::fprintf(stderr, "korvane-render: cannot write %s\n", opts.wav.c_str());
-        code = code != 0 ? code : 1;
-    }
     if (opts.stats) PrintStats(run.frames);
     if (!ended) {
         try {

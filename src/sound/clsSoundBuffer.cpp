@@ -1,5 +1,8 @@
 #include "sound/clsSoundBuffer.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "base/helpers.h"
 #include "base/settings_record.h"
 #include "platform/platform.h"
@@ -20,6 +23,16 @@ vb::Long BytesAt(vb::Currency ms, vb::Long avgBytesPerSec) {
     if (__builtin_mul_overflow(ms.raw, static_cast<int64_t>(avgBytesPerSec), &product))
         vb::Overflow();
     return vb::CLng(static_cast<double>(product) / vb::Currency::kScale * 0.001);
+}
+
+// Output frames from the first one at or after a sound's due time, `late` chart milliseconds
+// ago at the current speed, to the frame being mixed now.
+int32_t LateFrames(vb::Currency late) {
+    const double rate = static_cast<float>(modMain::Settings.Frequency * 0.01);  // as the clock
+    if (late <= vb::Currency() || rate <= 0) return 0;
+    const double perMs = plat::kOutputRate / 1000.0, now = plat::Now();
+    double frames = std::floor(now * perMs) - std::ceil((now - late.ToDouble() / rate) * perMs);
+    return static_cast<int32_t>(std::clamp(frames, 0.0, double(INT32_MAX)));
 }
 
 }  // namespace
@@ -128,7 +141,7 @@ void clsSoundBuffer::reset() {
     resumePosition_ = 0;
 }
 
-void clsSoundBuffer::play(vb::Long ch) {
+void clsSoundBuffer::play(vb::Long ch, vb::Currency late) {
     try {
         settle();
         if (!initialized_) return;
@@ -136,14 +149,17 @@ void clsSoundBuffer::play(vb::Long ch) {
             channel_ = ch;
             changeVolume();
         }
-        if (resumePosition_ == 0) startTime_ = modCount::PlayTime;
+        const bool fromStart = resumePosition_ == 0;
+        if (fromStart) startTime_ = modCount::PlayTime;
         plat::Mixer* mixer = voiceMixer();
         if (!mixer) NoVoice();
         mixer->Stop(buffer_);
         // The cursor must lie inside the data, as the sound card's buffers demand.
         if (resumePosition_ < 0 || static_cast<uint64_t>(resumePosition_) >= pcm_->FileBytes())
             NoVoice();
-        mixer->Play(buffer_, static_cast<uint32_t>(resumePosition_));
+        auto offset = static_cast<uint32_t>(resumePosition_);
+        if (mixer->PlayLate(buffer_, offset, fromStart ? LateFrames(late) : 0) > 0)
+            startTime_ = modCount::PlayTime - late;
         paused_ = false;
         resumePosition_ = 0;
     } catch (const std::exception&) {

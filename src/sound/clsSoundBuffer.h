@@ -36,7 +36,10 @@ class clsSoundBuffer {
     bool init(const std::string& cFileName);
     void clear();
     void reset();
-    void play(vb::Long ch = 0);
+    // Starts the sound (for a lane or background channel `ch`, 0 to resume). `late`: how long
+    // ago on the chart clock the sound was due; a device that can start sounds late (an exact
+    // export) places it there, any other starts it now.
+    void play(vb::Long ch = 0, vb::Currency late = {});
     void pause();
     void stopstop();
     bool isInitialized();
