@@ -130,6 +130,7 @@ Output Render(const testsupport::Case& c, testsupport::TempDir& tmp, bool compos
     EXPECT_TRUE(render::ParseArgs(int(argv.size()), argv.data(), opts, error)) << error;
     opts.compose = compose;
     if (c.has("wav_limit")) opts.wavLimitBytes = std::stoull(c.at("wav_limit"));
+    if (c.has("wav_before")) testsupport::WriteFile(tmp / "out.wav", c.at("wav_before"));
     std::vector<Press> presses = Presses(c.has("keys") ? c.at("keys") : "");
     opts.beforeFrame = [&](plat::HeadlessDevice& dev) { PressKeys(presses, dev); };
     testing::internal::CaptureStdout();
@@ -152,6 +153,10 @@ TEST(PlayGolden, CaseChartsPlayAsExpected) {
         EXPECT_EQ(out.code, c.has("exit") ? std::stoi(c.at("exit")) : 0);
         std::string base = DataPath("play/" + name);
         EXPECT_TRUE(testsupport::SameTextAsFile(base + ".stats.json", out.stats));
+        if (c.has("wav_before")) {
+            EXPECT_EQ(out.wav, c.at("wav_before")) << "the file there before was not kept";
+            continue;
+        }
         EXPECT_TRUE(testsupport::SameTextAsFile(base + ".wav.txt", Digest(out.wav)));
         if (c.has("png")) {
             std::optional<plat::Image> frame = plat::DecodeImage(tmp / "frame.png", false);

@@ -135,24 +135,37 @@ std::optional<std::string> ReadFile(const std::string& path, size_t maxBytes) {
     return data;
 }
 
-bool WriteFileAtomic(const std::string& path, const std::string& data, std::string* why) {
-    std::string target = FollowLinks(path);
+int OpenReplacement(const std::string& path, Replacement& r, std::string* why) {
+    r.target = FollowLinks(path);
     struct stat st;
-    bool exists = stat(target.c_str(), &st) == 0;
-    if (exists && S_ISREG(st.st_mode) && !Writable(target, st)) return Fail(why, "read-only");
-    if (exists && !S_ISREG(st.st_mode)) return Fail(why, "not a regular file");
-    std::string temp = target + ".tmp" + std::to_string(getpid());
-    unlink(temp.c_str());  // one left by a process of the same number that was killed
-    int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) return Fail(why, std::strerror(errno));
+    bool exists = stat(r.target.c_str(), &st) == 0;
+    if (exists && S_ISREG(st.st_mode) && !Writable(r.target, st)) return Fail(why, "read-only"), -1;
+    if (exists && !S_ISREG(st.st_mode)) return Fail(why, "not a regular file"), -1;
+    r.temp = r.target + ".tmp" + std::to_string(getpid());
+    unlink(r.temp.c_str());  // one left by a process of the same number that was killed
+    int fd = open(r.temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) return Fail(why, std::strerror(errno)), -1;
     if (exists) KeepOwnerAndMode(fd, st);
+    return fd;
+}
+
+bool CommitReplacement(const Replacement& r, bool written, std::string* why) {
+    int err = errno;
+    if (written && rename(r.temp.c_str(), r.target.c_str()) == 0) return true;
+    if (written) err = errno;
+    unlink(r.temp.c_str());
+    return Fail(why, std::strerror(err));
+}
+
+bool WriteFileAtomic(const std::string& path, const std::string& data, std::string* why) {
+    Replacement r;
+    int fd = OpenReplacement(path, r, why);
+    if (fd < 0) return false;
     bool ok = WriteAll(fd, data) && fsync(fd) == 0;
     int err = errno;
     if (close(fd) != 0 && ok) ok = false, err = errno;
-    if (ok && rename(temp.c_str(), target.c_str()) == 0) return true;
-    if (ok) err = errno;
-    unlink(temp.c_str());
-    return Fail(why, std::strerror(err));
+    errno = err;
+    return CommitReplacement(r, ok, why);
 }
 
 bool AppendFile(const std::string& path, const std::string& data) {

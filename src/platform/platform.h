@@ -57,6 +57,10 @@ void ConvertToOutputRate(Pcm& pcm);
 void ConvertToOutputRate(Pcm& pcm, media::Reservation& budget);
 // Readies the process for decoding on several threads; call before the decoding threads start.
 void PrepareParallelDecoding();
+// A file being replaced: the target (links followed) and the temporary beside it.
+struct Replacement {
+    std::string target, temp;
+};
 // A 44.1 kHz 16-bit stereo WAV file written as its sound is made, in constant memory.
 class WavWriter {
   public:
@@ -68,20 +72,26 @@ class WavWriter {
     WavWriter(const WavWriter&) = delete;
     WavWriter& operator=(const WavWriter&) = delete;
 
-    // Creates the file (replacing one there) with a header; data beyond `limitBytes` (at most the
-    // format's limit) is refused. False when the file cannot be written.
-    bool Open(const std::string& path, uint64_t limitBytes = kFormatLimitBytes);
+    // Starts the file with a header, in a temporary beside `path` that replaces it only when the
+    // file is closed complete; data beyond `limitBytes` (at most the format's limit) is refused.
+    // False when the file cannot be written (`why` says why).
+    bool Open(const std::string& path, uint64_t limitBytes = kFormatLimitBytes,
+              std::string* why = nullptr);
     // Appends interleaved stereo float frames, within -1..1 (ClipSamples). False on a write error
     // or when the frames would pass the limit: then the frames that fit are written and Full() is
     // true.
     bool Write(const float* stereo, int64_t frames);
     bool Full() const { return full_; }
     uint64_t DataBytes() const { return dataBytes_; }
-    // Corrects the header's sizes to the data written and closes; false on failure.
+    // Corrects the header's sizes to the data written and puts the file in its place; false on
+    // failure, and then the file there before stays as it was.
     bool Close();
+    // Gives the file up: the file there before stays as it was.
+    void Discard();
 
   private:
     std::FILE* file_ = nullptr;
+    Replacement replacement_;
     uint64_t limit_ = 0;
     uint64_t dataBytes_ = 0;
     bool full_ = false;
@@ -136,6 +146,11 @@ std::optional<std::string> ReadFile(const std::string& path, size_t maxBytes = S
 // allowed), then renamed over it. A target without write permission is left as it is. False on
 // failure, with the reason in `why`.
 bool WriteFileAtomic(const std::string& path, const std::string& data, std::string* why = nullptr);
+// The pieces of that replacement for a file written bit by bit: OpenReplacement opens the
+// temporary (-1 with the reason in `why` when the target cannot be replaced), CommitReplacement
+// renames it over the target when `written`, else removes it and leaves the target as it was.
+int OpenReplacement(const std::string& path, Replacement& r, std::string* why = nullptr);
+bool CommitReplacement(const Replacement& r, bool written, std::string* why = nullptr);
 // Appends text to a regular file, creating it. False on failure; never blocks on a FIFO.
 bool AppendFile(const std::string& path, const std::string& data);
 

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include <unistd.h>
+
 #include "platform/platform.h"
 
 namespace plat {
@@ -53,16 +55,21 @@ void Header(uint8_t* p, uint32_t dataBytes) {
 // The RIFF size fields are 32-bit: the data must leave room for the header in them.
 const uint64_t WavWriter::kFormatLimitBytes = (UINT32_MAX - 64) / kAlign * kAlign;
 
-WavWriter::~WavWriter() {
-    if (file_) std::fclose(file_);
-}
+WavWriter::~WavWriter() { Discard(); }
 
-bool WavWriter::Open(const std::string& path, uint64_t limitBytes) {
+bool WavWriter::Open(const std::string& path, uint64_t limitBytes, std::string* why) {
+    Discard();
     limit_ = std::min(limitBytes, kFormatLimitBytes) / kAlign * kAlign;
     dataBytes_ = 0;
     full_ = false;
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
+    int fd = OpenReplacement(path, replacement_, why);
+    if (fd < 0) return false;
+    FILE* f = fdopen(fd, "wb");
+    if (!f) {
+        close(fd);
+        CommitReplacement(replacement_, false);
+        return false;
+    }
     file_ = f;
     uint8_t header[kHeaderBytes];
     Header(header, 0);
@@ -96,7 +103,15 @@ bool WavWriter::Close() {
     Header(header, static_cast<uint32_t>(dataBytes_));
     bool ok =
         std::fseek(f, 0, SEEK_SET) == 0 && std::fwrite(header, 1, kHeaderBytes, f) == kHeaderBytes;
-    return std::fclose(f) == 0 && ok;
+    ok = std::fclose(f) == 0 && ok;
+    return CommitReplacement(replacement_, ok);
+}
+
+void WavWriter::Discard() {
+    if (!file_) return;
+    std::fclose(file_);
+    file_ = nullptr;
+    CommitReplacement(replacement_, false);
 }
 
 }  // namespace plat

@@ -203,7 +203,9 @@ class WavOutput {
     }
     bool Start(const Options& opts) {
         if (opts.wav.empty()) return true;
-        if (!writer_.Open(opts.wav, opts.wavLimitBytes)) return Fail(opts.wav, "cannot write");
+        std::string why;
+        if (!writer_.Open(opts.wav, opts.wavLimitBytes, &why))
+            return Fail(opts.wav, why);
         device_.StartCapture([this](const float* s, int64_t n) { return writer_.Write(s, n); },
                              opts.exact ? kLateFrames : 0);
         on_ = true;
@@ -215,7 +217,7 @@ class WavOutput {
         on_ = false;
         device_.EndCapture();
         if (!writer_.Close() || (device_.CaptureRefused() && !writer_.Full()))
-            return Fail(opts.wav, "cannot write");
+            return Fail(opts.wav, "");
         if (!writer_.Full()) return true;
         constexpr uint64_t kBytesPerSecond = plat::kOutputRate * 4;
         uint64_t seconds = writer_.DataBytes() / kBytesPerSecond;
@@ -228,18 +230,18 @@ class WavOutput {
         return false;
     }
 
-    // No sound was made: no file is left.
-    void Drop(const Options& opts) {
+    // No sound was made: the file named keeps what it held before, if it was there.
+    void Drop() {
         if (!on_) return;
         on_ = false;
         device_.EndCapture();
-        writer_.Close();
-        if (plat::IsRegularFile(opts.wav)) std::remove(opts.wav.c_str());
+        writer_.Discard();
     }
 
   private:
-    static bool Fail(const std::string& file, const char* what) {
-        std::fprintf(stderr, "korvane-render: %s %s\n", what, file.c_str());
+    static bool Fail(const std::string& file, const std::string& why) {
+        std::fprintf(stderr, "korvane-render: cannot write %s%s\n", file.c_str(),
+                     why.empty() ? "" : (": " + why).c_str());
         return false;
     }
     plat::HeadlessDevice& device_;
@@ -329,7 +331,7 @@ int Play(const Options& opts) {
         ended = true;
     }
     if (!run.loaded) {
-        wav.Drop(opts);
+        wav.Drop();
         std::fprintf(stderr, "korvane-render: cannot load %s\n", opts.chart.c_str());
         return code != 0 ? code : 1;
     }
