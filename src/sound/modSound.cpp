@@ -10,6 +10,7 @@
 namespace modSound {
 
 vb::Array<clsSoundBuffer, 0, 1295> WavBuffer;
+long UnreadyPlays = 0;
 
 namespace {
 
@@ -81,6 +82,10 @@ int MaxSampleRate() {
         if (r > rate) rate = r;
     }
     return rate;
+}
+
+int PendingDecodes() {
+    return 0;
 }
 
 void Reset() {

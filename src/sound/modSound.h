@@ -29,6 +29,10 @@ int MaxSampleRate();
 // sounds are complete after JoinPendingLoads (MaxSampleRate calls it) or whenever one is used.
 void BeginLoads();
 void JoinPendingLoads();
+// Decodes queued or running.
+int PendingDecodes();
+// Plays that found their sound still being decoded, since the program started.
+extern long UnreadyPlays;
 
 // Finishes any open batch and clears every slot (tests).
 void Reset();
