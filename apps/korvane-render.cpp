@@ -13,7 +13,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "korvane-render: %s\n", error.c_str());
         std::fprintf(stderr,
                      "usage: korvane-render CHART [--dump] [--seed N] [--measure N] [--fps N]\n"
-                     "       [--set Field=Value]... [--wav FILE] [--stats] [--png FILE --at MS]...\n");
+                     "       [--set Field=Value]... [--wav FILE] [--stats] [--decode-first] [--png FILE --at MS]...\n");
         return 2;
     }
     opts.progress = isatty(STDERR_FILENO) != 0;

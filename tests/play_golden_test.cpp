@@ -105,45 +105,64 @@ void PressKeys(std::vector<Press>& presses, plat::HeadlessDevice& dev) {
     }
 }
 
+struct Rendered {
+    int code = 0;
+    std::string stats, wav;
+};
+
+// One render of a case, with `more` arguments after the case's own.
+Rendered RenderCase(const testsupport::Case& c, const std::string& more) {
+    testsupport::ResetAll();
+    testsupport::TempDir tmp;
+    // The program folder: the committed art, as the build places it beside the program.
+    modMain::AppPath = tmp.path() + "/";
+    std::filesystem::create_directory_symlink(KORVANE_SOURCE_DIR "/assets/image", tmp / "image");
+    std::vector<std::string> args = {
+        "korvane-render", DataPath("play/" + c.at("chart")), "--seed", "1", "--stats", "--wav",
+        tmp / "out.wav"};
+    if (c.has("png")) args.insert(args.end(), {"--png", tmp / "frame.png", "--at", c.at("png")});
+    std::istringstream extra((c.has("args") ? c.at("args") : "") + " " + more);
+    for (std::string a; extra >> a;) args.push_back(a);
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    render::Options opts;
+    std::string error;
+    Rendered out;
+    EXPECT_TRUE(render::ParseArgs(int(argv.size()), argv.data(), opts, error)) << error;
+    std::vector<Press> presses = Presses(c.has("keys") ? c.at("keys") : "");
+    opts.beforeFrame = [&](plat::HeadlessDevice& dev) { PressKeys(presses, dev); };
+    testing::internal::CaptureStdout();
+    out.code = render::Play(opts);
+    // The load time is the machine's, not the chart's.
+    out.stats = std::regex_replace(testing::internal::GetCapturedStdout(),
+                                   std::regex(R"(,"load_ms":[0-9.]+)"), "");
+    out.wav = testsupport::ReadFile(tmp / "out.wav");
+    if (c.has("png")) {
+        std::optional<plat::Image> frame = plat::DecodeImage(tmp / "frame.png", false);
+        EXPECT_TRUE(frame.has_value());
+        if (frame) {
+            EXPECT_TRUE(
+                testsupport::SamePicture(DataPath("play/" + c.at("name") + ".png"), *frame));
+        }
+    }
+    return out;
+}
+
+// Each case is rendered as the player loads (sounds decoded while it plays) and with every sound
+// decoded first: the two agree to the byte, and match the expected files.
 TEST(PlayGolden, CaseChartsPlayAsExpected) {
     for (const testsupport::Case& c : testsupport::ReadCases(DataPath("play/cases.txt"))) {
         std::string name = c.at("name");
         SCOPED_TRACE(name + ", cases.txt line " + std::to_string(c.line));
-        testsupport::ResetAll();
-        testsupport::TempDir tmp;
-        // The program folder: the committed art, as the build places it beside the program.
-        modMain::AppPath = tmp.path() + "/";
-        std::filesystem::create_directory_symlink(KORVANE_SOURCE_DIR "/assets/image",
-                                                  tmp / "image");
-        std::vector<std::string> args = {
-            "korvane-render", DataPath("play/" + c.at("chart")), "--seed", "1", "--stats", "--wav",
-            tmp / "out.wav"};
-        if (c.has("png"))
-            args.insert(args.end(), {"--png", tmp / "frame.png", "--at", c.at("png")});
-        std::istringstream extra(c.has("args") ? c.at("args") : "");
-        for (std::string a; extra >> a;) args.push_back(a);
-        std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(a.data());
-        render::Options opts;
-        std::string error;
-        ASSERT_TRUE(render::ParseArgs(int(argv.size()), argv.data(), opts, error)) << error;
-        std::vector<Press> presses = Presses(c.has("keys") ? c.at("keys") : "");
-        opts.beforeFrame = [&](plat::HeadlessDevice& dev) { PressKeys(presses, dev); };
-        testing::internal::CaptureStdout();
-        int code = render::Play(opts);
-        // The load time is the machine's, not the chart's.
-        std::string stats = std::regex_replace(testing::internal::GetCapturedStdout(),
-                                               std::regex(R"(,"load_ms":[0-9.]+)"), "");
-        EXPECT_EQ(code, c.has("exit") ? std::stoi(c.at("exit")) : 0);
+        Rendered played = RenderCase(c, "");
+        Rendered first = RenderCase(c, "--decode-first");
+        EXPECT_EQ(played.code, c.has("exit") ? std::stoi(c.at("exit")) : 0);
         std::string base = DataPath("play/" + name);
-        EXPECT_TRUE(testsupport::SameTextAsFile(base + ".stats.json", stats));
-        EXPECT_TRUE(testsupport::SameTextAsFile(base + ".wav.txt",
-                                                Digest(testsupport::ReadFile(tmp / "out.wav"))));
-        if (c.has("png")) {
-            std::optional<plat::Image> frame = plat::DecodeImage(tmp / "frame.png", false);
-            ASSERT_TRUE(frame.has_value());
-            EXPECT_TRUE(testsupport::SamePicture(base + ".png", *frame));
-        }
+        EXPECT_TRUE(testsupport::SameTextAsFile(base + ".stats.json", played.stats));
+        EXPECT_TRUE(testsupport::SameTextAsFile(base + ".wav.txt", Digest(played.wav)));
+        EXPECT_EQ(played.code, first.code);
+        EXPECT_EQ(played.stats, first.stats);
+        EXPECT_TRUE(played.wav == first.wav) << "the sound differs from the one decoded first";
     }
     testsupport::ResetAll();
 }

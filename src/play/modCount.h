@@ -31,6 +31,8 @@ struct PlayerScore {
 extern Currency PlayTime, PlayPos, StopRemain;
 extern Long StartTime, ElapsedTime, LastTime, FrameCount, FirstObj, CurrentMeasure;
 extern Long BGABase, BGALayer, BGAPoor;
+// Frames in which the play clock waited for a sound still being decoded (since the last load).
+extern Long SoundWaits;
 
 extern vb::Array<bool, 0, 20> LaneFlash;
 extern vb::Array<Long, 0, 20> LaneFlashTime;

@@ -58,6 +58,8 @@ bool Option(ArgReader& args, std::string_view opt, Options& opts, std::string& e
         opts.dump = true;
     } else if (opt == "--stats") {
         opts.stats = true;
+    } else if (opt == "--decode-first") {
+        opts.decodeFirst = true;
     } else if (opt == "--seed") {
         if (!Number(args, opt, 0, INT64_MAX, opts.seed, error)) return false;
     } else if (opt == "--measure") {

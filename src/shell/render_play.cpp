@@ -15,6 +15,7 @@
 #include "shell/modMain.h"
 #include "shell/render.h"
 #include "shell/settings.h"
+#include "sound/modSound.h"
 
 namespace render {
 
@@ -126,6 +127,7 @@ void PrintStats(int64_t frames) {
     json += ",\"total_time_ms\":" + vb::FormatCurrency4(modBMSLoad::TotalTime);
     json += ",\"play_time_ms\":" + vb::FormatCurrency4(modCount::PlayTime);
     json += ",\"frames\":" + std::to_string(frames);
+    json += ",\"sound_waits\":" + std::to_string(modCount::SoundWaits);
     json += ",\"end_state\":" + std::to_string(modMain::PlayState);
     json += ",\"missing_sounds\":" + JsonList(modBMSLoad::Missing.sounds);
     json += ",\"missing_images\":" + JsonList(modBMSLoad::Missing.images);
@@ -254,6 +256,7 @@ int Play(const Options& opts) {
         modMain::StartUp();
         if (!ApplyOptions(opts)) return 2;
         modBMSLoad::SetRandomSeed(opts.seed);
+        modSound::DecodeAllFirst = opts.decodeFirst;
         bool idleFrame = false;
         for (PngRequest& png : pngs) idleFrame |= png.at < 0;
         if (idleFrame) {

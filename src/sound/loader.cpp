@@ -1,15 +1,17 @@
-// The worker threads that decode a chart's sounds while the chart is still being read.
+// The worker threads that decode a chart's sounds, while the chart is read and then ahead of the
+// play clock.
 //
-// Threads live only while a batch is open, so nothing runs in the background between loads. The
-// pool itself is never destroyed: a shutdown in the middle of a load may end the process while a
-// worker still decodes, and the worker must not find its queue gone.
+// The pool itself is never destroyed: a shutdown in the middle of a load may end the process
+// while a worker still decodes, and the worker must not find its queue gone.
 #include "sound/loader.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/platform.h"
@@ -27,10 +29,11 @@ namespace {
 
 struct Pool {
     std::mutex lock;
-    std::condition_variable wake;  // a job was queued, or the batch closes
+    std::condition_variable wake;  // a job was queued, or the pool closes
     std::condition_variable done;  // a job finished
     std::deque<std::shared_ptr<LoadJob>> queue;
     std::vector<std::thread> workers;
+    int pending = 0;  // jobs queued or running
     bool open = false;
     bool closing = false;
 };
@@ -54,6 +57,7 @@ void Run(Pool& pool, LoadJob& job, std::unique_lock<std::mutex>& held) {
     held.lock();
     job.pcm = std::move(pcm);
     job.state = LoadJob::State::Done;
+    --pool.pending;
     pool.done.notify_all();
 }
 
@@ -93,7 +97,8 @@ void BeginLoads() {
     try {
         for (unsigned i = 0; i < n; ++i) pool.workers.emplace_back(Worker, std::ref(pool));
     } catch (const std::system_error&) {
-        // No more threads to be had: the ones started do the work, or else the joining thread.
+        // No more threads to be had: the ones started do the work, or else the thread that
+        // needs a sound.
     }
 }
 
@@ -117,6 +122,12 @@ void JoinPendingLoads() {
     pool.closing = false;
 }
 
+int PendingDecodes() {
+    Pool& pool = ThePool();
+    std::lock_guard<std::mutex> guard(pool.lock);
+    return pool.pending;
+}
+
 bool LoadsOpen() {
     Pool& pool = ThePool();
     std::lock_guard<std::mutex> guard(pool.lock);
@@ -130,8 +141,15 @@ std::shared_ptr<LoadJob> QueueLoad(const std::string& name) {
     auto job = std::make_shared<LoadJob>();
     job->name = name;
     pool.queue.push_back(job);
+    ++pool.pending;
     pool.wake.notify_one();
     return job;
+}
+
+bool LoadDone(const LoadJob& job) {
+    Pool& pool = ThePool();
+    std::lock_guard<std::mutex> guard(pool.lock);
+    return job.state == LoadJob::State::Done;
 }
 
 std::shared_ptr<const plat::Pcm> TakeLoad(const std::shared_ptr<LoadJob>& job) {
@@ -146,12 +164,30 @@ std::shared_ptr<const plat::Pcm> TakeLoad(const std::shared_ptr<LoadJob>& job) {
 void DropLoad(const std::shared_ptr<LoadJob>& job) {
     Pool& pool = ThePool();
     std::lock_guard<std::mutex> guard(pool.lock);
-    if (job->state == LoadJob::State::Queued) job->state = LoadJob::State::Dropped;
+    if (job->state == LoadJob::State::Queued) {
+        job->state = LoadJob::State::Dropped;
+        --pool.pending;
+    }
     job->pcm = nullptr;
 }
 
 const std::string& LoadName(const LoadJob& job) {
     return job.name;
+}
+
+void PutFirst(const std::vector<const LoadJob*>& order) {
+    Pool& pool = ThePool();
+    std::lock_guard<std::mutex> guard(pool.lock);
+    // Jobs named twice keep their first place; the rest keep their order behind them.
+    std::unordered_map<const LoadJob*, size_t> place;
+    for (const LoadJob* job : order) place.emplace(job, place.size());
+    std::stable_sort(pool.queue.begin(), pool.queue.end(),
+                     [&](const std::shared_ptr<LoadJob>& a, const std::shared_ptr<LoadJob>& b) {
+                         auto pa = place.find(a.get()), pb = place.find(b.get());
+                         size_t ra = pa == place.end() ? place.size() : pa->second;
+                         size_t rb = pb == place.end() ? place.size() : pb->second;
+                         return ra < rb;
+                     });
 }
 
 }  // namespace modSound
