@@ -53,6 +53,8 @@ struct SoundHeader {
 };
 // The header of a sound file DecodeSound would open; empty when it would not.
 std::optional<SoundHeader> ProbeSound(const std::string& path);
+// The bytes the sound will hold once decoded and converted to the output rate.
+uint64_t HeldBytes(const SoundHeader& header);
 // Converts a decoded sound to the mixer's output rate with a band-limited resampler, so that at
 // normal speed the mixer plays it frame for frame; the format the sound reports stays the
 // file's (see Pcm). Meant for the decoding threads: it costs about as much as decoding. A sound

@@ -49,17 +49,18 @@ bool clsSoundBuffer::init(const std::string& cFileName) {
 }
 
 bool clsSoundBuffer::queueLoad(const std::string& cFileName) {
-    std::optional<plat::SoundHeader> header = modSound::FindSoundHeader(cFileName);
+    std::string path;
+    std::optional<plat::SoundHeader> header = modSound::FindSoundHeader(cFileName, path);
     if (!header) return false;
     plat::Pcm shape;
     shape.type = header->type;
     shape.channels = header->channels;
     shape.rate = header->rate;
     setFormat(shape, header->frames * static_cast<uint64_t>(shape.BlockAlign()));
-    pending_ = modSound::QueueLoad(cFileName);
-    if (!pending_) {  // the workers ended meanwhile
+    pending_ = modSound::QueueLoad(cFileName, path, plat::HeldBytes(*header));
+    if (!pending_) {  // past the media budget
         clear();
-        if (!loadFile(cFileName)) return false;
+        return false;
     }
     fileName_ = cFileName;
     initialized_ = true;

@@ -21,6 +21,7 @@ namespace modSound {
 struct LoadJob {
     enum class State { Queued, Running, Done, Dropped };
     std::string name;
+    std::shared_ptr<media::Reservation> advance;
     State state = State::Queued;
     std::shared_ptr<const plat::Pcm> pcm;
 };
@@ -33,6 +34,8 @@ struct Pool {
     std::condition_variable done;  // a job finished
     std::deque<std::shared_ptr<LoadJob>> queue;
     std::vector<std::thread> workers;
+    // The budget taken for the queued decodings of each file.
+    std::unordered_map<std::string, std::weak_ptr<media::Reservation>> advances;
     int pending = 0;  // jobs queued or running
     bool open = false;
     bool closing = false;
@@ -47,7 +50,9 @@ Pool& ThePool() {
 void Run(Pool& pool, LoadJob& job, std::unique_lock<std::mutex>& held) {
     job.state = LoadJob::State::Running;
     std::string name = job.name;
+    std::shared_ptr<media::Reservation> advance = std::move(job.advance);
     held.unlock();
+    advance = nullptr;
     std::shared_ptr<const plat::Pcm> pcm;
     try {
         pcm = FindSound(name);
@@ -134,12 +139,26 @@ bool LoadsOpen() {
     return pool.open && !pool.closing;
 }
 
-std::shared_ptr<LoadJob> QueueLoad(const std::string& name) {
+// The budget for the decoding of `path`, shared with the other queued decodings of it.
+std::shared_ptr<media::Reservation> Advance(Pool& pool, const std::string& path, uint64_t bytes) {
+    std::weak_ptr<media::Reservation>& entry = pool.advances[path];
+    if (std::shared_ptr<media::Reservation> shared = entry.lock()) return shared;
+    auto made = std::make_shared<media::Reservation>();
+    if (bytes > SIZE_MAX || !made->Add(static_cast<size_t>(bytes))) return nullptr;
+    entry = made;
+    return made;
+}
+
+std::shared_ptr<LoadJob> QueueLoad(const std::string& name, const std::string& path,
+                                   uint64_t bytes) {
     Pool& pool = ThePool();
     std::lock_guard<std::mutex> guard(pool.lock);
     if (!pool.open || pool.closing) return nullptr;
+    if (pool.pending == 0) pool.advances.clear();
     auto job = std::make_shared<LoadJob>();
     job->name = name;
+    job->advance = Advance(pool, path, bytes);
+    if (!job->advance) return nullptr;
     pool.queue.push_back(job);
     ++pool.pending;
     pool.wake.notify_one();
@@ -168,6 +187,7 @@ void DropLoad(const std::shared_ptr<LoadJob>& job) {
         job->state = LoadJob::State::Dropped;
         --pool.pending;
     }
+    job->advance = nullptr;
     job->pcm = nullptr;
 }
 

@@ -26,8 +26,8 @@ namespace modSound {
 // Null when nothing was found. Safe to call from any thread.
 std::shared_ptr<const plat::Pcm> FindSound(const std::string& name);
 // The header of the sound FindSound would decode, read from the first candidate whose header
-// opens; empty when there is none or the output cannot take its format.
-std::optional<plat::SoundHeader> FindSoundHeader(const std::string& name);
+// opens (its path in `path`); empty when there is none or the output cannot take its format.
+std::optional<plat::SoundHeader> FindSoundHeader(const std::string& name, std::string& path);
 // Whether FindSound has any file to try: a look-up only, answered from the lookup index while a
 // chart loads, so a missing name costs no decoding thread's time.
 bool SoundFileExists(const std::string& name);
@@ -38,8 +38,11 @@ struct LoadJob;
 // queue is empty, until JoinPendingLoads finishes every decoding and ends them.
 bool LoadsOpen();
 
-// Queues a decoding (last in the order); null when no workers run.
-std::shared_ptr<LoadJob> QueueLoad(const std::string& name);
+// Queues a decoding (last in the order); null when no workers run. The bytes its sound will hold
+// are taken from the media budget now (shared by the slots that name one file), and given back
+// when the decoding starts and takes its own; null too when the budget cannot give them.
+std::shared_ptr<LoadJob> QueueLoad(const std::string& name, const std::string& path,
+                                   uint64_t bytes);
 // Whether the decoding has finished (TakeLoad then returns at once).
 bool LoadDone(const LoadJob& job);
 // The result of a queued decoding, waiting for it (or running it here if no worker took it yet).
