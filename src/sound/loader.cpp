@@ -174,8 +174,17 @@ bool LoadDone(const LoadJob& job) {
 std::shared_ptr<const plat::Pcm> TakeLoad(const std::shared_ptr<LoadJob>& job) {
     Pool& pool = ThePool();
     std::unique_lock<std::mutex> held(pool.lock);
-    // Nobody has started it: doing it here beats waiting behind the rest of the queue.
-    if (job->state == LoadJob::State::Queued) Run(pool, *job, held);
+    // Nobody has started it: it goes to the front of the queue, or is run here when there are no
+    // workers. (Decoding on this thread as well would spread the sounds over one more heap,
+    // which the process keeps for the next load.)
+    if (job->state == LoadJob::State::Queued) {
+        if (pool.workers.empty()) {
+            Run(pool, *job, held);
+        } else {
+            pool.queue.push_front(job);
+            pool.wake.notify_one();
+        }
+    }
     pool.done.wait(held, [&] { return job->state != LoadJob::State::Running; });
     return std::move(job->pcm);
 }

@@ -45,7 +45,7 @@ std::shared_ptr<LoadJob> QueueLoad(const std::string& name, const std::string& p
                                    uint64_t bytes);
 // Whether the decoding has finished (TakeLoad then returns at once).
 bool LoadDone(const LoadJob& job);
-// The result of a queued decoding, waiting for it (or running it here if no worker took it yet).
+// The result of a queued decoding, waiting for it (first in the queue if no worker took it yet).
 std::shared_ptr<const plat::Pcm> TakeLoad(const std::shared_ptr<LoadJob>& job);
 // Forgets a queued decoding whose result is no longer wanted.
 void DropLoad(const std::shared_ptr<LoadJob>& job);
