@@ -187,7 +187,7 @@ void LoadBMS() {
         LoadBMSStart();
         if (LoadBMSData() != 0) {
             LoadBMSSort();
-            ReadySoundsFromHere();
+            ReadySoundsFrom(modCount::PlayTime);
             if (Total == 0) Total = vb::CSng(static_cast<double>(NoteCount[0]) + 200);
             modDraw::TitleSurface.initText(DisplayTitle);
             SetCaption(modMain::AppTitle + " - " + plat::ShowableText(BMSFileName));

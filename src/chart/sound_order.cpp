@@ -5,7 +5,6 @@
 #include "base/settings_record.h"
 #include "chart/chart_internal.h"
 #include "chart/modBMSLoad.h"
-#include "play/modCount.h"
 #include "sound/modSound.h"
 
 namespace modBMSLoad {
@@ -31,10 +30,10 @@ struct Need {
 
 // Sounds re-armed by a seek (started part-way at the position) come first, then the others by
 // the time they are first played.
-Need SoundsByNeed() {
+Need SoundsByNeed(Currency at) {
     Need need;
     std::vector<bool> seen(1296, false);
-    const double now = modCount::PlayTime.ToDouble();
+    const double now = at.ToDouble();
     const double soon = now + kReadyAheadMs * modMain::Settings.Frequency * 0.01;
     auto take = [&](const ObjRecord& o, bool atOnce) {
         if (!Sounds(o) || seen[static_cast<size_t>(o.Value)]) return;
@@ -43,17 +42,17 @@ Need SoundsByNeed() {
         if (atOnce) need.soon.push_back(o.Value);
     };
     const Long last = static_cast<Long>(Obj.UBound());
-    for (Long i = 0; i <= last && Obj[i].Time < modCount::PlayTime; ++i)
+    for (Long i = 0; i <= last && Obj[i].Time < at; ++i)
         if (Obj[i].Enabled != 0) take(Obj[i], true);
     for (Long i = 0; i <= last; ++i)
-        if (Obj[i].Time >= modCount::PlayTime) take(Obj[i], Obj[i].Time.ToDouble() < soon);
+        if (Obj[i].Time >= at) take(Obj[i], Obj[i].Time.ToDouble() < soon);
     return need;
 }
 
 }  // namespace
 
-void ReadySoundsFromHere() {
-    Need need = SoundsByNeed();
+void ReadySoundsFrom(Currency at) {
+    Need need = SoundsByNeed(at);
     modSound::DecodeInOrder(need.order);
     if (modSound::DecodeAllFirst)
         modSound::AwaitAllDecodes();

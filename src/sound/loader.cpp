@@ -185,7 +185,9 @@ std::shared_ptr<const plat::Pcm> TakeLoad(const std::shared_ptr<LoadJob>& job) {
             pool.wake.notify_one();
         }
     }
-    pool.done.wait(held, [&] { return job->state != LoadJob::State::Running; });
+    pool.done.wait(held, [&] {
+        return job->state == LoadJob::State::Done || job->state == LoadJob::State::Dropped;
+    });
     return std::move(job->pcm);
 }
 
