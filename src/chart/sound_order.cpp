@@ -12,7 +12,7 @@ namespace modBMSLoad {
 namespace {
 
 // The play clock starts once the sounds of its first this many milliseconds are decoded. Two
-// cores decode some 500 one-second OGG keysounds a second, a song needs tens; so from the start
+// cores decode some 600 one-second OGG keysounds a second, a song needs tens; so from the start
 // the decoding stays ahead, and a dense opening costs no more than the wait for its own sounds.
 constexpr double kReadyAheadMs = 1000;
 
