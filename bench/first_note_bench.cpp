@@ -129,9 +129,8 @@ void OpenManyKeysounds(benchmark::State& state) {
     for (auto _ : state) {
         modSound::Reset();
         opens.push_back(Open(chart));
-        long before = modSound::UnreadyPlays;
         ready.push_back(opens.back() + PlayWhileDecoding(device));
-        waits += modSound::UnreadyPlays - before;
+        waits += modCount::LateSounds;
     }
     std::sort(opens.begin(), opens.end());
     std::sort(ready.begin(), ready.end());

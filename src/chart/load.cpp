@@ -138,7 +138,7 @@ void ResetPlayClock() {
     modCount::PlayPos = Currency();
     modCount::StopRemain = Currency();
     modCount::FrameCount = 0;
-    modCount::SoundWaits = 0;
+    modCount::LateSounds = modCount::SoundWaits = 0;
     modCount::FirstObj = 0;
     modCount::CurrentMeasure = 0;
     modKey::PauseStart = 0;

@@ -30,6 +30,7 @@ struct Step {
 void PlaySound(Long id, Long channel) {
     clsSoundBuffer& sound = WavBuffer[id];
     if (!sound.isDecoded()) {
+        LateSounds = vb::AddL(LateSounds, 1);
         Long before = plat::Now();
         sound.awaitDecode();
         Long waited = vb::ClockDiff(plat::Now(), before);

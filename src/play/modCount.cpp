@@ -13,7 +13,7 @@ namespace modCount {
 Currency PlayTime, PlayPos, StopRemain;
 Long StartTime = 0, ElapsedTime = 0, LastTime = 0, FrameCount = 0, FirstObj = 0, CurrentMeasure = 0;
 Long BGABase = 0, BGALayer = 0, BGAPoor = 0;
-Long SoundWaits = 0;
+Long LateSounds = 0, SoundWaits = 0;
 vb::Array<bool, 0, 20> LaneFlash;
 vb::Array<Long, 0, 20> LaneFlashTime;
 vb::Array<BombState, 0, 20> Bomb;
@@ -51,7 +51,7 @@ void Reset() {
     PlayTime = PlayPos = StopRemain = Currency();
     StartTime = ElapsedTime = LastTime = FrameCount = FirstObj = CurrentMeasure = 0;
     BGABase = BGALayer = BGAPoor = 0;
-    SoundWaits = 0;
+    LateSounds = SoundWaits = 0;
     LaneFlash.Fill(false);
     LaneFlashTime.Fill(0);
     Bomb.Fill(BombState{});

@@ -31,8 +31,9 @@ struct PlayerScore {
 extern Currency PlayTime, PlayPos, StopRemain;
 extern Long StartTime, ElapsedTime, LastTime, FrameCount, FirstObj, CurrentMeasure;
 extern Long BGABase, BGALayer, BGAPoor;
-// Frames in which the play clock waited for a sound still being decoded (since the last load).
-extern Long SoundWaits;
+// Since the last load: sounds that were due while still being decoded, and the times the play
+// clock waited for one (the headless clock does not move while it waits, so it never waits).
+extern Long LateSounds, SoundWaits;
 
 extern vb::Array<bool, 0, 20> LaneFlash;
 extern vb::Array<Long, 0, 20> LaneFlashTime;

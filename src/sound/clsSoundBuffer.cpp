@@ -170,7 +170,6 @@ void clsSoundBuffer::reset() {
 
 void clsSoundBuffer::play(vb::Long ch) {
     try {
-        if (!isDecoded()) ++modSound::UnreadyPlays;
         settle();
         if (!initialized_) return;
         if (ch != 0) {

@@ -10,7 +10,6 @@
 namespace modSound {
 
 vb::Array<clsSoundBuffer, 0, 1295> WavBuffer;
-long UnreadyPlays = 0;
 bool DecodeAllFirst = false;
 
 namespace {

@@ -40,8 +40,6 @@ void AwaitAllDecodes();
 extern bool DecodeAllFirst;
 // Decodes queued or running.
 int PendingDecodes();
-// Plays that found their sound still being decoded, since the program started.
-extern long UnreadyPlays;
 
 // Finishes any open batch and clears every slot (tests).
 void Reset();
