@@ -1,8 +1,8 @@
 // Opening a song with 1,500 one-second OGG keysounds: the time from the start of the load to the
 // play clock running ("open_ms", page cache warm; to hold: at most 300 ms on two cores), and, with
 // the play clock then driven in real time until every sound is decoded, how often a sound was due
-// before it was decoded ("sound_waits", each a wait of the play clock; to hold: 0). "ready_ms" is when the last sound was decoded.
-// The sounds are generated once into /tmp/korvane-open-bench.
+// before it was decoded ("sound_waits", each a wait of the play clock; to hold: 0). "ready_ms" is
+// when the last sound was decoded. The sounds are generated once into /tmp/korvane-open-bench.
 #include <benchmark/benchmark.h>
 #include <sndfile.h>
 

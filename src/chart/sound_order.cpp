@@ -19,8 +19,8 @@ constexpr double kReadyAheadMs = 1000;
 bool Sounds(const ObjRecord& o) {
     if (o.Value < 0 || o.Value > 1295) return false;
     if (o.Channel == CH_BGM) return true;
-    return o.Channel >= 10 && (o.Kind == KIND_NORMAL || o.Kind == KIND_LN_START ||
-                               o.Kind == KIND_LN_HELD);
+    return o.Channel >= 10 &&
+           (o.Kind == KIND_NORMAL || o.Kind == KIND_LN_START || o.Kind == KIND_LN_HELD);
 }
 
 struct Need {

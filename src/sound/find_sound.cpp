@@ -115,8 +115,8 @@ std::optional<plat::SoundHeader> FindSoundHeader(const std::string& name, std::s
         path = candidate;
         const plat::SoundHeader& h = *found;
         // A file that announces no frames decodes to nothing, which ends the search too.
-        refused = h.frames == 0 || h.channels < 1 || h.channels > 2 || h.rate < 100 ||
-                  h.rate > 100000;
+        refused =
+            h.frames == 0 || h.channels < 1 || h.channels > 2 || h.rate < 100 || h.rate > 100000;
         return true;
     });
     if (refused) found.reset();
