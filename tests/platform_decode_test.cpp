@@ -19,6 +19,19 @@ namespace {
 namespace fs = std::filesystem;
 using testsupport::DataPath;
 
+// A sound slot loaded under that name, at once or by its header with the decoding queued.
+std::string SlotHolds(const std::string& path, bool queued) {
+    if (queued) modSound::BeginLoads();
+    clsSoundBuffer& slot = modSound::WavBuffer[1];
+    char text[64] = "empty";
+    if (slot.init(path))
+        std::snprintf(text, sizeof text, "%d ch %d Hz %.1f ms", slot.Format().Channels,
+                      slot.Format().SamplesPerSec, slot.Length());
+    slot.clear();
+    if (queued) modSound::JoinPendingLoads();
+    return text;
+}
+
 // What the decoder gives (format, frames and a hash of the bytes, or the first float samples)
 // and what a sound slot holds once loaded under that name.
 std::string Describe(const std::string& path) {
@@ -38,13 +51,7 @@ std::string Describe(const std::string& path) {
         else
             std::snprintf(text + n, sizeof text - n, "data %08x", hash);
     }
-    clsSoundBuffer& slot = modSound::WavBuffer[1];
-    std::string line = std::string(text) + "; slot ";
-    if (!slot.init(path)) return line + "empty";
-    std::snprintf(text, sizeof text, "%d ch %d Hz %.1f ms", slot.Format().Channels,
-                  slot.Format().SamplesPerSec, slot.Length());
-    slot.clear();
-    return line + text;
+    return std::string(text) + "; slot " + SlotHolds(path, false);
 }
 
 // The sound files of the data folder, and a folder named like one.
@@ -69,8 +76,11 @@ class PlatformDecode : public testsupport::Test {};
 
 TEST_F(PlatformDecode, EverySoundFileDecodesAsExpected) {
     std::string report;
-    for (const std::string& f : SoundFiles())
+    for (const std::string& f : SoundFiles()) {
         report += f + ": " + Describe(DataPath("sound/" + f)) + "\n";
+        EXPECT_EQ(SlotHolds(DataPath("sound/" + f), true), SlotHolds(DataPath("sound/" + f), false))
+            << f << " read by its header";
+    }
     EXPECT_TRUE(testsupport::SameTextAsFile(DataPath("sound/decode.txt"), report));
 }
 

@@ -10,6 +10,7 @@
 #include <sys/time.h>
 #include <sys/un.h>
 
+#include <cerrno>
 #include <cmath>
 #include <csignal>
 #include <filesystem>
@@ -436,7 +437,9 @@ class Session {
         for (int fd : raw_) {
             char c = 0;
             ssize_t n = recv(fd, &c, 1, MSG_DONTWAIT);
-            out_["Raw"] += " " + (n > 0 ? std::string(1, c) : n == 0 ? "closed" : "open");
+            // Closed with bytes of ours still unread on its side, the listener's end resets.
+            bool closed = n == 0 || (n < 0 && errno == ECONNRESET);
+            out_["Raw"] += " " + (n > 0 ? std::string(1, c) : closed ? "closed" : "open");
             shutdown(fd, SHUT_RDWR), close(fd);
         }
         plat::StopListening();  // any sender still waiting has its answer now

@@ -138,6 +138,7 @@ void ResetPlayClock() {
     modCount::PlayPos = Currency();
     modCount::StopRemain = Currency();
     modCount::FrameCount = 0;
+    modCount::LateSounds = modCount::SoundWaits = 0;
     modCount::FirstObj = 0;
     modCount::CurrentMeasure = 0;
     modKey::PauseStart = 0;
@@ -186,6 +187,7 @@ void LoadBMS() {
         LoadBMSStart();
         if (LoadBMSData() != 0) {
             LoadBMSSort();
+            ReadySoundsFrom(modCount::PlayTime);
             if (Total == 0) Total = vb::CSng(static_cast<double>(NoteCount[0]) + 200);
             modDraw::TitleSurface.initText(DisplayTitle);
             SetCaption(modMain::AppTitle + " - " + plat::ShowableText(BMSFileName));

@@ -116,6 +116,9 @@ void LoadBMSStart();
 Long LoadBMSData();
 void LoadBMSLine(std::string_view line);
 void ShowLoadProgress();
+// Puts the decoding of the sounds in the order the play needs them from the play time `at`, and
+// waits until those of its first moments are decoded (the caption's dots go on meanwhile).
+void ReadySoundsFrom(Currency at);
 void ClearPlayState();
 void LoadBMSHeader(std::string_view command, std::string_view argument);
 void LoadBMSObject(std::string_view command, std::string_view data);

@@ -319,7 +319,7 @@ Mixer::Voice* Mixer::Find(VoiceId id) {
     return voices_[static_cast<size_t>(id) - 1].get();
 }
 
-VoiceId Mixer::Create(std::shared_ptr<const Pcm> pcm) {
+std::unique_ptr<Mixer::Voice> Mixer::NewVoice(std::shared_ptr<const Pcm> pcm) {
     auto v = std::make_unique<Voice>();
     if (!pcm) pcm = std::make_shared<const Pcm>();
     v->pcm = std::move(pcm);
@@ -340,7 +340,11 @@ VoiceId Mixer::Create(std::shared_ptr<const Pcm> pcm) {
         if (p.channels > 2) DownmixWeights(p.channels, v->weightL, v->weightR);
     }
     v->step = StepFor(*v, v->frequency > 0 ? v->frequency : outputRate_, outputRate_);
+    return v;
+}
 
+VoiceId Mixer::Create(std::shared_ptr<const Pcm> pcm) {
+    std::unique_ptr<Voice> v = NewVoice(std::move(pcm));
     std::lock_guard<std::mutex> guard(lock_);
     if (!free_.empty()) {
         VoiceId id = free_.back();
@@ -351,6 +355,12 @@ VoiceId Mixer::Create(std::shared_ptr<const Pcm> pcm) {
     voices_.push_back(std::move(v));
     return static_cast<VoiceId>(voices_.size());
 }
+
+void Mixer::Fill(VoiceId id, std::shared_ptr<const Pcm> pcm) {
+    std::unique_ptr<Voice> v = NewVoice(std::move(pcm));
+    std::lock_guard<std::mutex> guard(lock_);
+    if (Find(id)) v.swap(voices_[static_cast<size_t>(id) - 1]);
+}  // the voice replaced is freed here, outside the lock
 
 void Mixer::Release(VoiceId id) {
     std::unique_ptr<Voice> gone;  // freed outside the lock: the PCM may be large

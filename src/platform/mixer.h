@@ -97,6 +97,10 @@ class Mixer {
     // A stopped voice over the sound's data; the data is shared, never copied. Byte offsets and
     // frequencies are those of the file's format even when the data was converted.
     VoiceId Create(std::shared_ptr<const Pcm> pcm);
+    // Puts other data under an existing voice, as a voice made anew (stopped, at the sound's own
+    // frequency, full volume); it keeps its place in the mix. Create(nullptr) makes a voice to be
+    // filled later.
+    void Fill(VoiceId id, std::shared_ptr<const Pcm> pcm);
     void Release(VoiceId id);
     // Stops, moves the play cursor to byteOffset (rounded down to a whole frame), starts once.
     void Play(VoiceId id, uint32_t byteOffset);
@@ -139,6 +143,7 @@ class Mixer {
     Voice* Find(VoiceId id);
     void Start(Voice& v, uint32_t byteOffset, uint64_t atFrame);
     float* LateFrames(int32_t frames);
+    std::unique_ptr<Voice> NewVoice(std::shared_ptr<const Pcm> pcm);
 };
 
 }  // namespace plat

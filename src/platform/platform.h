@@ -46,6 +46,18 @@ std::optional<Pcm> DecodeSound(const std::string& path);
 // and for a moment the one it grows from). Throws media::OverBudget when the budget cannot give
 // them.
 std::optional<Pcm> DecodeSound(const std::string& path, media::Reservation& budget);
+// What a sound file's header tells: its format (as DecodeSound would give it) and its frame count
+// (0 when the header gives none). Reading it costs a fraction of a decode.
+struct SoundHeader {
+    SampleType type = SampleType::S16;
+    int32_t channels = 0;
+    int32_t rate = 0;
+    uint64_t frames = 0;
+};
+// The header of a sound file DecodeSound would open; empty when it would not.
+std::optional<SoundHeader> ProbeSound(const std::string& path);
+// The bytes the sound will hold once decoded and converted to the output rate.
+uint64_t HeldBytes(const SoundHeader& header);
 // Converts a decoded sound to the mixer's output rate with a band-limited resampler, so that at
 // normal speed the mixer plays it frame for frame; the format the sound reports stays the
 // file's (see Pcm). Meant for the decoding threads: it costs about as much as decoding. A sound

@@ -113,6 +113,17 @@ bool Resample(soxr_t resampler, const Pcm& pcm, uint8_t* out, uint64_t outFrames
 
 }  // namespace
 
+uint64_t HeldBytes(const SoundHeader& header) {
+    Pcm shape;
+    shape.type = header.type;
+    shape.channels = header.channels;
+    shape.rate = header.rate;
+    if (header.rate == kOutputRate || header.rate <= 0 || header.channels <= 0)
+        return header.frames * static_cast<uint64_t>(shape.BlockAlign());
+    const uint64_t frames = PlayedFrames(header.frames, header.rate, kOutputRate);
+    return frames * static_cast<uint64_t>(BytesOf(ConvertedType(header.type)) * header.channels);
+}
+
 void ConvertToOutputRate(Pcm& pcm) {
     media::Reservation budget;
     ConvertToOutputRate(pcm, budget);

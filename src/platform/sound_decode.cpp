@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "base/media_budget.h"
+#include "platform/ogg_probe.h"
 #include "platform/platform.h"
 
 namespace plat {
@@ -329,37 +330,75 @@ std::optional<Pcm> DecodeSound(const std::string& path) {
     return DecodeSound(path, budget);
 }
 
+namespace {
+
+// A sound file opened for the decoder: only regular files reach it (a FIFO would block it), and
+// only formats within the limits; an untrusted frame count is replaced by the frames counted.
+class OpenSound {
+  public:
+    explicit OpenSound(const std::string& path) {
+        fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        if (fd_ < 0) return;
+        struct stat st;
+        if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0) return;
+        thread_local uint8_t buffer[kReadBufferBytes];
+        reader_ = FileReader{fd_, static_cast<sf_count_t>(st.st_size), 0, buffer};
+        file_ = sf_open_virtual(&kFileIo, SFM_READ, &info_, &reader_);
+        if (file_ && !FormatAllowed(info_)) Close();
+        if (file_ && CountUntrusted(info_)) {
+            sf_count_t counted = CountFrames(file_, info_);
+            Close();
+            reader_.pos = reader_.bufferLength = 0;
+            if (counted > 0) file_ = sf_open_virtual(&kFileIo, SFM_READ, &info_, &reader_);
+            info_.frames = counted;
+        }
+    }
+    ~OpenSound() {
+        Close();
+        if (fd_ >= 0) close(fd_);
+    }
+    OpenSound(const OpenSound&) = delete;
+    OpenSound& operator=(const OpenSound&) = delete;
+
+    SNDFILE* File() const { return file_; }
+    const SF_INFO& Info() const { return info_; }
+
+  private:
+    void Close() {
+        if (file_) sf_close(file_);
+        file_ = nullptr;
+    }
+
+    int fd_ = -1;
+    FileReader reader_{};
+    SF_INFO info_{};
+    SNDFILE* file_ = nullptr;
+};
+
+}  // namespace
+
 std::optional<Pcm> DecodeSound(const std::string& path, media::Reservation& budget) {
-    // Opened by hand so that only regular files reach the decoder (a FIFO would block it).
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return std::nullopt;
-    struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0) {
-        close(fd);
-        return std::nullopt;
+    OpenSound sound(path);
+    if (!sound.File()) return std::nullopt;
+    return Decode(sound.File(), sound.Info(), budget);
+}
+
+std::optional<SoundHeader> ProbeSound(const std::string& path) {
+    if (std::optional<SoundHeader> ogg = ProbeOggVorbis(path)) {
+        // Within the limits the decoder's open applies; past them the decoder tells.
+        if (ogg->channels <= kMaxChannels && ogg->rate <= kMaxRate &&
+            ogg->frames * uint64_t(4 * ogg->channels) <= kMaxPcmBytes)
+            return ogg;
     }
-    thread_local uint8_t buffer[kReadBufferBytes];
-    FileReader reader{fd, static_cast<sf_count_t>(st.st_size), 0, buffer};
-    SF_INFO info{};
-    std::optional<Pcm> result;
-    SNDFILE* file = sf_open_virtual(&kFileIo, SFM_READ, &info, &reader);
-    if (file && !FormatAllowed(info)) {
-        sf_close(file);
-        file = nullptr;
-    }
-    if (file && CountUntrusted(info)) {
-        sf_count_t counted = CountFrames(file, info);
-        sf_close(file);
-        reader.pos = reader.bufferLength = 0;
-        file = counted > 0 ? sf_open_virtual(&kFileIo, SFM_READ, &info, &reader) : nullptr;
-        info.frames = counted;
-    }
-    if (file) {
-        result = Decode(file, info, budget);
-        sf_close(file);
-    }
-    close(fd);
-    return result;
+    OpenSound sound(path);
+    if (!sound.File()) return std::nullopt;
+    const SF_INFO& info = sound.Info();
+    SoundHeader header;
+    header.type = StoredType(info.format);
+    header.channels = info.channels;
+    header.rate = info.samplerate;
+    header.frames = static_cast<uint64_t>(AnnouncedFrames(info));
+    return header;
 }
 
 }  // namespace plat

@@ -31,14 +31,32 @@ Currency Late(const ObjRecord& o) {
     return Currency::FromRaw(late);
 }
 
+// A sound due before its decode is done holds the play clock at this frame: the time spent
+// waiting is taken out of the next step, so the song goes on from here with no hole. (The
+// headless clock does not move meanwhile, so a render never waits.)
+void PlaySound(const ObjRecord& o, Long channel) {
+    clsSoundBuffer& sound = WavBuffer[o.Value];
+    if (!sound.isDecoded()) {
+        LateSounds = vb::AddL(LateSounds, 1);
+        Long before = plat::Now();
+        sound.awaitDecode();
+        Long waited = vb::ClockDiff(plat::Now(), before);
+        if (waited > 0) {
+            LastTime = vb::ClockAdd(LastTime, waited);
+            SoundWaits = vb::AddL(SoundWaits, 1);
+        }
+    }
+    sound.play(channel, Late(o));
+}
+
 void FireLane(ObjRecord& o) {
     switch (o.Kind) {
         case modBMSLoad::KIND_NORMAL:
-            Attempt([&] { WavBuffer[o.Value].play(o.Channel, Late(o)); });
+            Attempt([&] { PlaySound(o, o.Channel); });
             Attempt([&] { JudgeNote(o.Channel, vb::CSng((PlayTime - o.Time).ToDouble())); });
             break;
         case modBMSLoad::KIND_LN_START:
-            Attempt([&] { WavBuffer[o.Value].play(o.Channel, Late(o)); });
+            Attempt([&] { PlaySound(o, o.Channel); });
             Attempt([&] { SetBomb(o.Channel, 0, modBMSLoad::KIND_LN_START); });
             o.Enabled = -1;
             o.Kind = modBMSLoad::KIND_LN_HELD;
@@ -109,7 +127,7 @@ void Fire(ObjRecord& o, Step& step) {
             PassBarLine(o);
             break;
         case modBMSLoad::CH_BGM:
-            Attempt([&] { WavBuffer[o.Value].play(1, Late(o)); });
+            Attempt([&] { PlaySound(o, 1); });
             break;
         case modBMSLoad::CH_BGA_BASE:
         case modBMSLoad::CH_BGA_LAYER:

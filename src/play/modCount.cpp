@@ -14,6 +14,7 @@ Currency PlayTime, PlayPos, StopRemain;
 Long StartTime = 0, ElapsedTime = 0, LastTime = 0, FrameCount = 0, FirstObj = 0, CurrentMeasure = 0;
 Long BGABase = 0, BGALayer = 0, BGAPoor = 0;
 Currency BGABaseSince, BGALayerSince, BGAPoorSince;
+Long LateSounds = 0, SoundWaits = 0;
 vb::Array<bool, 0, 20> LaneFlash;
 vb::Array<Long, 0, 20> LaneFlashTime;
 vb::Array<BombState, 0, 20> Bomb;
@@ -21,13 +22,10 @@ vb::Array<PlayerScore, 0, 1> Score;
 
 namespace {
 
-// A chart load, with its sounds decoded on worker threads while the file is read. The batch is
-// closed however the load ends, so no worker outlives it.
+// A chart load, with its sounds decoded on worker threads while the file is read and then ahead
+// of the play clock.
 void LoadChart() {
-    struct Batch {
-        Batch() { modSound::BeginLoads(); }
-        ~Batch() { modSound::JoinPendingLoads(); }
-    } batch;
+    modSound::BeginLoads();
     modBMSLoad::LoadBMS();
 }
 
@@ -74,6 +72,7 @@ void Reset() {
     StartTime = ElapsedTime = LastTime = FrameCount = FirstObj = CurrentMeasure = 0;
     BGABase = BGALayer = BGAPoor = 0;
     BGABaseSince = BGALayerSince = BGAPoorSince = Currency();
+    LateSounds = SoundWaits = 0;
     LaneFlash.Fill(false);
     LaneFlashTime.Fill(0);
     Bomb.Fill(BombState{});

@@ -33,6 +33,9 @@ extern Long StartTime, ElapsedTime, LastTime, FrameCount, FirstObj, CurrentMeasu
 extern Long BGABase, BGALayer, BGAPoor;
 // The play times of the events that showed them: a video in the slot plays from there.
 extern Currency BGABaseSince, BGALayerSince, BGAPoorSince;
+// Since the last load: sounds that were due while still being decoded, and the times the play
+// clock waited for one (the headless clock does not move while it waits, so it never waits).
+extern Long LateSounds, SoundWaits;
 
 extern vb::Array<bool, 0, 20> LaneFlash;
 extern vb::Array<Long, 0, 20> LaneFlashTime;

@@ -24,6 +24,7 @@ struct Options {
     bool exact = false;  // --exact: every sound at its object's own time
     bool stats = false;
     bool help = false;
+    bool decodeFirst = false;  // --decode-first: every sound decoded before the play clock starts
     std::vector<std::pair<std::string, int64_t>> pngs;  // --png FILE --at MS
     bool progress = false;                              // standard error is a terminal
     // Called before every frame of the play with the device it runs on, so a test can press keys.

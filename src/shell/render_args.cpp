@@ -58,6 +58,8 @@ bool Option(ArgReader& args, std::string_view opt, Options& opts, std::string& e
         opts.dump = true;
     } else if (opt == "--stats") {
         opts.stats = true;
+    } else if (opt == "--decode-first") {
+        opts.decodeFirst = true;
     } else if (opt == "--seed") {
         if (!Number(args, opt, 0, INT64_MAX, opts.seed, error)) return false;
     } else if (opt == "--measure") {
@@ -117,6 +119,8 @@ std::string Usage() {
            "  --set Field=Value   a setting of krv.ini's [Option] section (VSYNC, FrameRate,\n"
            "                      SinglePlay, HS, Frequency, MaxFrequency, BGA, Effect, SkinType,\n"
            "                      AlwaysOnTop, DispInfo, ShowDebug, AutoPlay, Volume)\n"
+           "  --decode-first      decode every sound before the play clock starts (the same\n"
+           "                      outputs as the default, which decodes in the order of need)\n"
            "  --help              print this and end\n";
 }
 

@@ -16,6 +16,7 @@
 #include "shell/modMain.h"
 #include "shell/render.h"
 #include "shell/settings.h"
+#include "sound/modSound.h"
 
 namespace render {
 
@@ -130,6 +131,7 @@ void PrintStats(int64_t frames) {
     json += ",\"total_time_ms\":" + vb::FormatCurrency4(modBMSLoad::TotalTime);
     json += ",\"play_time_ms\":" + vb::FormatCurrency4(modCount::PlayTime);
     json += ",\"frames\":" + std::to_string(frames);
+    json += ",\"sound_waits\":" + std::to_string(modCount::SoundWaits);
     json += ",\"end_state\":" + std::to_string(modMain::PlayState);
     json += ",\"missing_sounds\":" + JsonList(modBMSLoad::Missing.sounds);
     json += ",\"missing_images\":" + JsonList(modBMSLoad::Missing.images);
@@ -314,6 +316,7 @@ int Play(const Options& opts) {
         if (!ApplyOptions(opts)) return 2;
         modDraw::SetComposing(!pngs.empty() || opts.compose);
         modBMSLoad::SetRandomSeed(opts.seed);
+        modSound::DecodeAllFirst = opts.decodeFirst;
         bool idleFrame = false;
         for (PngRequest& png : pngs) idleFrame |= png.at < 0;
         if (idleFrame) {

@@ -49,15 +49,11 @@ bool clsSoundBuffer::init(const std::string& cFileName) {
         if (cFileName != held) {
             clear();
             if (!modSound::SoundFileExists(cFileName)) return false;
-            if (std::shared_ptr<modSound::LoadJob> job = modSound::QueueLoad(cFileName)) {
-                pending_ = std::move(job);
-                return true;
-            }
+            if (modSound::LoadsOpen()) return queueLoad(cFileName);
             if (!loadFile(cFileName)) return false;
             fileName_ = cFileName;
         }
-        // With a load still running, its completion sets the flag (or leaves the object empty).
-        if (!pending_) initialized_ = true;
+        initialized_ = true;
         return true;
     } catch (const std::exception&) {  // run-time errors, and memory for an absurd sound
         clear();
@@ -65,16 +61,49 @@ bool clsSoundBuffer::init(const std::string& cFileName) {
     }
 }
 
+bool clsSoundBuffer::queueLoad(const std::string& cFileName) {
+    std::string path;
+    std::optional<plat::SoundHeader> header = modSound::FindSoundHeader(cFileName, path);
+    if (!header) return false;
+    plat::Pcm shape;
+    shape.type = header->type;
+    shape.channels = header->channels;
+    shape.rate = header->rate;
+    setFormat(shape, header->frames * static_cast<uint64_t>(shape.BlockAlign()));
+    pending_ = modSound::QueueLoad(cFileName, path, plat::HeldBytes(*header));
+    if (!pending_) {  // past the media budget
+        clear();
+        return false;
+    }
+    fileName_ = cFileName;
+    initialized_ = true;
+    return true;
+}
+
+bool clsSoundBuffer::isDecoded() {
+    return !pending_ || modSound::LoadDone(*pending_);
+}
+
+void clsSoundBuffer::awaitDecode() {
+    settle();
+}
+
+void clsSoundBuffer::makeVoice() {
+    if (!pending_ || buffer_ != 0) return;
+    plat::Mixer& mixer = plat::Dev().GetMixer();
+    buffer_ = mixer.Create(nullptr);
+    mixer_ = buffer_ != 0 ? &mixer : nullptr;
+}
+
 void clsSoundBuffer::settle() {
     if (!pending_) return;
     std::shared_ptr<modSound::LoadJob> job = std::move(pending_);
     pending_ = nullptr;
-    std::string name = modSound::LoadName(*job);
     std::shared_ptr<const plat::Pcm> pcm = modSound::TakeLoad(job);
     try {
         if (pcm && createBuffer(std::move(pcm))) {
-            fileName_ = name;
-            initialized_ = true;
+            if (frequency_ != 0) setFrequency(frequency_);
+            if (attenuationSet_) mixer_->SetAttenuation(buffer_, attenuation_);
             return;
         }
     } catch (const std::exception&) {
@@ -90,22 +119,32 @@ bool clsSoundBuffer::loadFile(const std::string& cFileName) {
 }
 
 bool clsSoundBuffer::createBuffer(std::shared_ptr<const plat::Pcm> pcm) {
-    plat::Mixer& mixer = plat::Dev().GetMixer();
-    plat::VoiceId id = mixer.Create(pcm);
-    if (id == 0) NoVoice();
-    buffer_ = id;
-    mixer_ = &mixer;
-    format_ = WAVEFORMATEX{};
-    format_.FormatTag = 1;
-    format_.Channels = static_cast<vb::Integer>(pcm->channels);
-    format_.SamplesPerSec = pcm->rate;
-    format_.AvgBytesPerSec = pcm->AvgBytesPerSec();
-    format_.BlockAlign = static_cast<vb::Integer>(pcm->BlockAlign());
-    format_.BitsPerSample = static_cast<vb::Integer>(pcm->BitsPerSample());
-    double got = static_cast<double>(pcm->FileBytes());
-    length_ = static_cast<vb::Single>(got / format_.AvgBytesPerSec * 1000);
+    // A voice made for a queued decode keeps its place in the mix.
+    if (plat::Mixer* mixer = voiceMixer()) {
+        mixer->Fill(buffer_, pcm);
+    } else {
+        releaseVoice();
+        plat::Mixer& fresh = plat::Dev().GetMixer();
+        plat::VoiceId id = fresh.Create(pcm);
+        if (id == 0) NoVoice();
+        buffer_ = id;
+        mixer_ = &fresh;
+    }
+    setFormat(*pcm, pcm->FileBytes());
     pcm_ = std::move(pcm);
     return true;
+}
+
+void clsSoundBuffer::setFormat(const plat::Pcm& shape, uint64_t fileBytes) {
+    format_ = WAVEFORMATEX{};
+    format_.FormatTag = 1;
+    format_.Channels = static_cast<vb::Integer>(shape.channels);
+    format_.SamplesPerSec = shape.rate;
+    format_.AvgBytesPerSec = shape.AvgBytesPerSec();
+    format_.BlockAlign = static_cast<vb::Integer>(shape.BlockAlign());
+    format_.BitsPerSample = static_cast<vb::Integer>(shape.BitsPerSample());
+    double got = static_cast<double>(fileBytes);
+    length_ = static_cast<vb::Single>(got / format_.AvgBytesPerSec * 1000);
 }
 
 plat::Mixer* clsSoundBuffer::voiceMixer() {
@@ -130,10 +169,11 @@ void clsSoundBuffer::clear() {
     reset();
     releaseVoice();
     pcm_ = nullptr;
+    frequency_ = 0;
+    attenuationSet_ = false;
 }
 
 void clsSoundBuffer::reset() {
-    settle();
     initialized_ = false;
     paused_ = false;
     channel_ = 0;
@@ -168,7 +208,6 @@ void clsSoundBuffer::play(vb::Long ch, vb::Currency late) {
 }
 
 void clsSoundBuffer::pause() {
-    settle();
     if (!initialized_ || !isPlaying()) return;
     vb::Currency elapsed = modCount::PlayTime - startTime_;
     if (elapsed.ToDouble() >= length_) {
@@ -181,7 +220,6 @@ void clsSoundBuffer::pause() {
 }
 
 void clsSoundBuffer::stopstop() {
-    settle();
     if (!initialized_) return;
     if (plat::Mixer* mixer = voiceMixer()) mixer->Stop(buffer_);
     resumePosition_ = 0;
@@ -189,31 +227,27 @@ void clsSoundBuffer::stopstop() {
 }
 
 bool clsSoundBuffer::isInitialized() {
-    settle();
     return initialized_;
 }
 
 bool clsSoundBuffer::isPlaying() {
-    settle();
     plat::Mixer* mixer = initialized_ ? voiceMixer() : nullptr;
     return mixer && mixer->IsPlaying(buffer_);
 }
 
 bool clsSoundBuffer::isPaused() {
-    settle();
     return paused_;
 }
 
 void clsSoundBuffer::setPosition(vb::Currency pos) {
-    settle();
     if (!initialized_) return;
     resumePosition_ = BytesAt(pos, format_.AvgBytesPerSec);
     startTime_ = modCount::PlayTime - pos;
 }
 
 void clsSoundBuffer::setFrequency(vb::Single percent) {
-    settle();
-    if (!initialized_) return;
+    frequency_ = percent;
+    if (!initialized_ || pending_) return;
     vb::Long rate = vb::CLng(static_cast<double>(percent) * 0.01 * format_.SamplesPerSec);
     if (rate < 100) rate = 100;
     if (rate > 100000) rate = 100000;
@@ -227,24 +261,22 @@ void clsSoundBuffer::changeVolume() {
 }
 
 void clsSoundBuffer::setVolume(vb::Single percent) {
-    settle();
     if (!initialized_) return;
-    vb::Long attenuation = modMain::VolumeToAttenuation(percent);
-    if (plat::Mixer* mixer = voiceMixer()) mixer->SetAttenuation(buffer_, attenuation);
+    attenuation_ = modMain::VolumeToAttenuation(percent);
+    attenuationSet_ = true;
+    if (pending_) return;
+    if (plat::Mixer* mixer = voiceMixer()) mixer->SetAttenuation(buffer_, attenuation_);
 }
 
 WAVEFORMATEX clsSoundBuffer::Format() {
-    settle();
     return initialized_ ? format_ : WAVEFORMATEX{};
 }
 
 vb::Single clsSoundBuffer::Length() {
-    settle();
     return length_;
 }
 
 const std::string& clsSoundBuffer::FileName() {
-    settle();
     return fileName_;
 }
 

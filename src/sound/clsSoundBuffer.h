@@ -7,6 +7,7 @@
 
 #include "base/vb.h"
 #include "platform/mixer.h"
+#include "platform/platform.h"
 
 struct WAVEFORMATEX {
     vb::Integer FormatTag = 0;
@@ -30,10 +31,20 @@ class clsSoundBuffer {
     clsSoundBuffer(const clsSoundBuffer&) = delete;
     clsSoundBuffer& operator=(const clsSoundBuffer&) = delete;
 
-    // While a chart is read (modSound::BeginLoads) the decoding runs on a worker thread and init
-    // answers True for a name it has queued; the object behaves exactly as if the load had been
-    // made at once, because every other operation waits for its own load first.
+    // With the decoding threads running (modSound::BeginLoads) init reads only the file's header
+    // and queues its decoding; the object behaves exactly as if the load had been made at once:
+    // format and length come from the header, the voice is made when the slots get their voices
+    // (makeVoice), and play waits for the decode. A file whose decode then fails stays silent.
     bool init(const std::string& cFileName);
+    // Whether play would start at once, with no decoding to wait for.
+    bool isDecoded();
+    // Waits for a queued decoding (or runs it on this thread) and gives its data to the voice.
+    void awaitDecode();
+    // Gives a sound whose decoding is queued its place in the mix now (an empty voice), as a
+    // sound decoded at once gets it when its slot is first asked about after the load.
+    void makeVoice();
+    // The queued decoding, null when there is none.
+    const modSound::LoadJob* pendingLoad() const { return pending_.get(); }
     void clear();
     void reset();
     // Starts the sound (for a lane or background channel `ch`, 0 to resume). `late`: how long
@@ -60,6 +71,8 @@ class clsSoundBuffer {
     void setVolume(vb::Single percent);
     // Completes a load that is still running on a worker (see init).
     void settle();
+    bool queueLoad(const std::string& cFileName);
+    void setFormat(const plat::Pcm& shape, uint64_t fileBytes);
     // The voice's mixer; null when there is no voice or the device it was made on was replaced
     // (a voice without its device is silent and stopped).
     plat::Mixer* voiceMixer();
@@ -77,4 +90,8 @@ class clsSoundBuffer {
     vb::Long channel_ = 0;
     vb::Currency startTime_;
     vb::Long resumePosition_ = 0;
+    // The voice's frequency and attenuation, kept to be set once a queued decode arrives.
+    vb::Single frequency_ = 0;  // percent; 0 for the sound's own rate
+    vb::Long attenuation_ = 0;
+    bool attenuationSet_ = false;
 };

@@ -106,6 +106,23 @@ bool SoundFileExists(const std::string& name) {
     return ForEachCandidate(name, [](const std::string&) { return true; });
 }
 
+std::optional<plat::SoundHeader> FindSoundHeader(const std::string& name, std::string& path) {
+    std::optional<plat::SoundHeader> found;
+    bool refused = false;
+    ForEachCandidate(name, [&](const std::string& candidate) {
+        found = plat::ProbeSound(candidate);
+        if (!found) return false;
+        path = candidate;
+        const plat::SoundHeader& h = *found;
+        // A file that announces no frames decodes to nothing, which ends the search too.
+        refused =
+            h.frames == 0 || h.channels < 1 || h.channels > 2 || h.rate < 100 || h.rate > 100000;
+        return true;
+    });
+    if (refused) found.reset();
+    return found;
+}
+
 std::shared_ptr<const plat::Pcm> FindSound(const std::string& name) {
     std::shared_ptr<const plat::Pcm> pcm;
     // A decoded sound, or one refused, ends the search (`pcm` stays empty when refused).

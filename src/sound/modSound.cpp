@@ -10,6 +10,7 @@
 namespace modSound {
 
 vb::Array<clsSoundBuffer, 0, 1295> WavBuffer;
+bool DecodeAllFirst = false;
 
 namespace {
 
@@ -74,17 +75,39 @@ void ChangeVolume() {
 }
 
 int MaxSampleRate() {
-    JoinPendingLoads();
     vb::Long rate = 0;
     for (long id = WavBuffer.kLower; id <= WavBuffer.kUpper; ++id) {
+        // The point where a sound decoded during the load got its voice; a sound still decoding
+        // takes its place in the mix here too, so the mix adds the voices in the same order.
+        WavBuffer[id].makeVoice();
         vb::Long r = WavBuffer[id].Format().SamplesPerSec;
         if (r > rate) rate = r;
     }
     return rate;
 }
 
+void DecodeInOrder(const std::vector<long>& ids) {
+    std::vector<const LoadJob*> jobs;
+    for (long id : ids)
+        if (const LoadJob* job = WavBuffer[id].pendingLoad()) jobs.push_back(job);
+    PutFirst(jobs);
+}
+
+void AwaitDecodes(const std::vector<long>& ids, void (*between)()) {
+    for (long id : ids) {
+        if (WavBuffer[id].isDecoded()) continue;
+        if (between) between();
+        WavBuffer[id].awaitDecode();
+    }
+}
+
+void AwaitAllDecodes() {
+    for (auto& s : WavBuffer) s.awaitDecode();
+}
+
 void Reset() {
     JoinPendingLoads();
+    DecodeAllFirst = false;
     for (auto& s : WavBuffer) s.clear();
 }
 

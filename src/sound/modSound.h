@@ -5,6 +5,8 @@
 // through modMain::ShutDown (base/report.h).
 #pragma once
 
+#include <vector>
+
 #include "base/vb.h"
 #include "sound/clsSoundBuffer.h"
 
@@ -21,14 +23,23 @@ void SoundStop();
 void ChangeFrequency();
 void ChangeVolume();
 // Largest sample rate among the loaded sounds (0 when none): the limit of the playback speed.
-// Finishes the sound loads still running first (see JoinPendingLoads).
+// Sounds still decoding get their voices here (see clsSoundBuffer::makeVoice).
 int MaxSampleRate();
 
-// Parallel decoding of a chart's sounds: between BeginLoads and JoinPendingLoads, #WAV's init
-// queues the decoding on worker threads. The play clock opens the batch around LoadBMS; the
-// sounds are complete after JoinPendingLoads (MaxSampleRate calls it) or whenever one is used.
+// Decoding on worker threads: after BeginLoads, #WAV's init reads the file's header and queues
+// its decoding. The play clock starts the workers when it loads a chart; they decode in the
+// order DecodeInOrder gives and stay until JoinPendingLoads, which finishes every decoding.
 void BeginLoads();
 void JoinPendingLoads();
+// Puts the decodings of these sounds first, in this order.
+void DecodeInOrder(const std::vector<long>& ids);
+// Waits until these sounds are decoded, calling `between` (if any) before each wait.
+void AwaitDecodes(const std::vector<long>& ids, void (*between)());
+void AwaitAllDecodes();
+// When set, a load (and a seek) waits for every sound rather than those of the first moments.
+extern bool DecodeAllFirst;
+// Decodes queued or running.
+int PendingDecodes();
 
 // Finishes any open batch and clears every slot (tests).
 void Reset();
