@@ -26,7 +26,7 @@ for ((i = 1; i <= 1500; ++i)); do cp "$SRC/tests/data/sound/tone.ogg" "$SONG/k$i
 export SDL_DISKAUDIOFILE="$WORK/audio.raw"
 audio_bytes() { stat -c %s "$SDL_DISKAUDIOFILE" 2>/dev/null || echo 0; }
 # Non-zero samples among the last `bytes` written.
-audio_tail_sounds() { tail -c "$1" "$SDL_DISKAUDIOFILE" | tr -d '\0' | head -c 1 | grep -q .; }
+audio_tail_sounds() { (($(tail -c "$1" "$SDL_DISKAUDIOFILE" | tr -d '\0' | wc -c) > 0)); }
 grown_by() { (($(audio_bytes) >= $1 + $2)); }
 
 section "the caption, then play"
