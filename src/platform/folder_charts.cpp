@@ -1,10 +1,10 @@
 // The charts of one folder in the order a person reads their names: a song's charts differ only
 // in a number ("_7n", "_14n") or in the case of a letter, and neither may reorder them.
 #include <dirent.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 
+#include "platform/folder_index.h"
 #include "platform/platform.h"
 
 namespace plat {
@@ -40,14 +40,8 @@ int CompareNumbers(const std::string& a, size_t& i, const std::string& b, size_t
 bool IsChartName(const std::string& name) {
     size_t dot = name.rfind('.');
     if (dot == std::string::npos) return false;
-    std::string ext;
-    for (char c : name.substr(dot)) ext += static_cast<char>(Fold(static_cast<unsigned char>(c)));
+    std::string ext = index::Lower(name.substr(dot));
     return ext == ".bms" || ext == ".bme" || ext == ".bml" || ext == ".pms";
-}
-
-bool IsRegular(const std::string& path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 }  // namespace
@@ -75,7 +69,7 @@ std::vector<std::string> ListCharts(const std::string& dir) {
     std::string prefix = dir.empty() || dir.back() == '/' ? dir : dir + "/";
     while (dirent* e = readdir(d)) {
         std::string name = e->d_name;
-        if (IsChartName(name) && (e->d_type == DT_REG || IsRegular(prefix + name)))
+        if (IsChartName(name) && (e->d_type == DT_REG || IsRegularFile(prefix + name)))
             names.push_back(std::move(name));
     }
     closedir(d);
