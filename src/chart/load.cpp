@@ -189,9 +189,10 @@ void LoadBMS() {
             LoadBMSSort();
             ReadySoundsFrom(modCount::PlayTime);
             if (Total == 0) Total = vb::CSng(static_cast<double>(NoteCount[0]) + 200);
-            modDraw::TitleSurface.initText(DisplayTitle);
+            // The window shows the chart before the title's font is looked for.
             SetCaption(modMain::AppTitle + " - " + plat::ShowableText(BMSFileName));
             plat::Dev().ShowWindow();
+            modDraw::TitleSurface.initText(DisplayTitle);
             modCount::StartTime = plat::Now();
             modCount::LastTime = modCount::StartTime;
             LoadTime = vb::ClockDiff(plat::Now(), LoadTime);

@@ -35,6 +35,9 @@ std::optional<Image> DecodeImage(const std::string& path, bool greyToBlack,
 // Renders one line of text, white on black, in the named font face (fontconfig pattern; empty
 // means the default sans face that covers Japanese) at 12 pixels. Empty when it cannot.
 std::optional<Image> RenderText(const std::string& utf8, const std::string& face);
+// Finds and opens the default face on a thread of its own, so that the first title does not wait
+// for fontconfig's first look at the system's fonts (which scans them all when it has no cache).
+void PrepareFonts();
 // Closes the fonts RenderText opened and the text library; the next call opens them again.
 void CloseFonts();
 // Writes a picture as PNG; false on failure.

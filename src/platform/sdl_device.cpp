@@ -137,6 +137,7 @@ class SdlDevice : public Device {
 
     SDL_Window* window_ = nullptr;
     SDL_Renderer* renderer_ = nullptr;
+    bool rendererFailed_ = false;  // neither kind of renderer could be made for the window
     SDL_Texture* texture_ = nullptr;
     int texW_ = 0, texH_ = 0;
     int frameW_ = 0, frameH_ = 0;  // the frame size the window was made for
@@ -169,12 +170,21 @@ bool SdlDevice::OpenVideo(int width, int height) {
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
     videoReady_ = true;
+    rendererFailed_ = false;
     Uint32 flags = SDL_WINDOW_HIDDEN | (onTop_ ? SDL_WINDOW_ALWAYS_ON_TOP : 0);
     frameW_ = width;
     frameH_ = height;
-    window_ =
-        SDL_CreateWindow(caption_.c_str(), posX_, posY_, width * scale_, height * scale_, flags);
-    if (!window_ || !MakeRenderer()) {
+    // Made for GL at once, as the accelerated renderer would otherwise make the window anew
+    // (a new window to the desktop) when it comes; without GL, a plain window for the software
+    // renderer.
+    for (Uint32 gl : {Uint32{SDL_WINDOW_OPENGL}, Uint32{0}}) {
+        window_ = SDL_CreateWindow(caption_.c_str(), posX_, posY_, width * scale_,
+                                   height * scale_, flags | gl);
+        if (window_) break;
+    }
+    // The renderer comes with the first frame: making one (a GL context) costs more than the
+    // rest of the start, and the window's caption need not wait for it.
+    if (!window_ || SDL_GetNumRenderDrivers() <= 0) {
         CloseVideo();
         return false;
     }
@@ -262,7 +272,12 @@ void SdlDevice::SetVsync(bool on) {
 }
 
 void SdlDevice::Present(const uint32_t* pixels, int width, int height) {
-    if (!renderer_ || !pixels || width <= 0 || height <= 0) return;
+    if (!pixels || width <= 0 || height <= 0) return;
+    if (!renderer_) {
+        if (rendererFailed_) return;
+        rendererFailed_ = !MakeRenderer();
+        if (rendererFailed_) return;
+    }
     size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
     bool same = !exposed_ && width == onScreenW_ && height == onScreenH_ &&
                 std::memcmp(pixels, onScreen_.data(), count * sizeof(uint32_t)) == 0;

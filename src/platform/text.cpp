@@ -5,6 +5,8 @@
 #include <fontconfig/fontconfig.h>
 
 #include <map>
+#include <system_error>
+#include <thread>
 
 #include "platform/platform.h"
 #include "platform/sdl_libs.h"
@@ -91,6 +93,18 @@ std::mutex& TextLibraryLock() {
 
 namespace {
 bool g_textReady = false;
+
+// Never destroyed: a program that ends while the fonts are still being found must not meet a
+// joinable thread in a destructor.
+std::thread& FontWarmer() {
+    static auto* warmer = new std::thread;
+    return *warmer;
+}
+
+// The text functions run on the program's thread only; the warm-up is the one other user.
+void AwaitPreparedFonts() {
+    if (FontWarmer().joinable()) FontWarmer().join();
+}
 }  // namespace
 
 bool EnsureTextLibrary() {
@@ -98,7 +112,20 @@ bool EnsureTextLibrary() {
     return g_textReady;
 }
 
+void PrepareFonts() {
+    if (FontWarmer().joinable()) return;
+    try {
+        FontWarmer() = std::thread([] {
+            std::lock_guard<std::mutex> guard(TextLibraryLock());
+            if (EnsureTextLibrary()) FontFor(std::string());
+        });
+    } catch (const std::system_error&) {
+        // No thread to be had: the first title finds its font itself.
+    }
+}
+
 void CloseFonts() {
+    AwaitPreparedFonts();
     std::lock_guard<std::mutex> guard(TextLibraryLock());
     for (auto& [face, font] : OpenFonts())
         if (font) TTF_CloseFont(font);
@@ -113,6 +140,7 @@ std::optional<Image> RenderText(const std::string& utf8, const std::string& face
     std::string text = IsValidUtf8(utf8) ? utf8 : ChartTextToUtf8(utf8);
     text = text.substr(0, text.find('\0'));
     if (text.empty()) return std::nullopt;
+    AwaitPreparedFonts();
     std::lock_guard<std::mutex> guard(TextLibraryLock());
     if (!EnsureTextLibrary()) return std::nullopt;
     TTF_Font* font = FontFor(face);

@@ -62,6 +62,7 @@ void StartUp() {
             if (modMessage::FindPrevInstance()) plat::ExitProcess(0);
             plat::ListenForInstances();
         }
+        plat::PrepareFonts();  // meanwhile the window, settings and chart are made
         VideoOpen = plat::Dev().OpenVideo(kScreenWidth, kScreenHeight);
         frmMain::Form_Load();
         ResetChartValues();
