@@ -178,8 +178,8 @@ bool SdlDevice::OpenVideo(int width, int height) {
     // (a new window to the desktop) when it comes; without GL, a plain window for the software
     // renderer.
     for (Uint32 gl : {Uint32{SDL_WINDOW_OPENGL}, Uint32{0}}) {
-        window_ = SDL_CreateWindow(caption_.c_str(), posX_, posY_, width * scale_,
-                                   height * scale_, flags | gl);
+        window_ = SDL_CreateWindow(caption_.c_str(), posX_, posY_, width * scale_, height * scale_,
+                                   flags | gl);
         if (window_) break;
     }
     // The renderer comes with the first frame: making one (a GL context) costs more than the
