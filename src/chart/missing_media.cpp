@@ -38,16 +38,16 @@ std::string Count(size_t n, const char* one, const char* many) {
 
 // "korvane: 2 sounds and 1 picture named by the chart were not found or could not be decoded:
 // a.wav, b.wav, c.bmp" - the first few names, then how many more.
-std::string MissingLine() {
+std::string MissingLine(const MissingMedia& missing) {
     constexpr size_t kShown = 5;
-    const size_t total = Missing.sounds.size() + Missing.images.size();
-    std::string sounds = Count(Missing.sounds.size(), "sound", "sounds");
-    std::string images = Count(Missing.images.size(), "picture", "pictures");
+    const size_t total = missing.sounds.size() + missing.images.size();
+    std::string sounds = Count(missing.sounds.size(), "sound", "sounds");
+    std::string images = Count(missing.images.size(), "picture", "pictures");
     std::string line = "korvane: " + sounds + (sounds.empty() || images.empty() ? "" : " and ") +
                        images + " named by the chart " + (total == 1 ? "was" : "were") +
                        " not found or could not be decoded: ";
     size_t shown = 0;
-    for (const auto* list : {&Missing.sounds, &Missing.images})
+    for (const auto* list : {&missing.sounds, &missing.images})
         for (const std::string& name : *list) {
             if (shown == kShown) break;
             line += (shown++ ? ", " : "") + name;
@@ -71,7 +71,19 @@ void NameMedia(bool picture, Long id, std::string_view name) {
 void NoteMissingMedia() {
     Missing.sounds = Unloaded(WavNames, modSound::WavBuffer);
     Missing.images = Unloaded(BmpNames, modDraw::BmpSurface);
-    if (!Missing.sounds.empty() || !Missing.images.empty()) plat::TellUser(MissingLine());
+    if (!Missing.sounds.empty() || !Missing.images.empty()) plat::TellUser(MissingLine(Missing));
+}
+
+// Sounds decode after the load: one whose file only failed then is told in a line of its own
+// and listed with the rest (in slot order, however the decodings were timed).
+void NoteUndecodedSounds() {
+    if (!modSound::SettleFailedDecodes()) return;
+    std::unordered_set<std::string> told(Missing.sounds.begin(), Missing.sounds.end());
+    MissingMedia late;
+    Missing.sounds = Unloaded(WavNames, modSound::WavBuffer);
+    for (const std::string& name : Missing.sounds)
+        if (!told.count(name)) late.sounds.push_back(name);
+    if (!late.sounds.empty()) plat::TellUser(MissingLine(late));
 }
 
 }  // namespace modBMSLoad

@@ -96,6 +96,8 @@ void NameMedia(bool picture, Long id, std::string_view name);
 // Fills Missing from the slots the chart named once its media are loaded, and says what is
 // missing in one line on standard error.
 void NoteMissingMedia();
+// Adds the sounds whose decoding failed since (sounds decode after the load), and says so.
+void NoteUndecodedSounds();
 
 // Base-36 value of an id text of any length (overflow of a Long is error 6).
 Long DecodeId(std::string_view text);

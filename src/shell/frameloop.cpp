@@ -1,11 +1,13 @@
 // The frame loop. Its order, once per frame:
 //   message pass (window events, drops, dialog, hand-over) -> open StageTime(0) -> KeyMain ->
-//   the desktop keys (scale, next chart, volume) -> CountMain -> SoundMain -> DrawMain (presents,
-//   closes StageTime 4 and 0) -> CheckFPS -> pacing.
+//   the desktop keys (scale, next chart, volume) -> CountMain -> SoundMain -> the sounds whose
+//   decoding failed meanwhile (told on stderr) -> DrawMain (presents, closes StageTime 4 and 0)
+//   -> CheckFPS -> pacing.
 // Each step handles its own run-time errors; whatever escapes is reported as "Main".
 #include <new>
 #include <optional>
 
+#include "chart/modBMSLoad.h"
 #include "display/modDraw.h"
 #include "platform/platform.h"
 #include "play/modCount.h"
@@ -41,6 +43,7 @@ void Frame() {
     frmMain::DesktopKeys();
     modCount::CountMain();
     modSound::SoundMain();
+    modBMSLoad::NoteUndecodedSounds();
     modDraw::DrawMain();
     CheckFPS();
     Pace();

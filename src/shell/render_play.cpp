@@ -348,6 +348,9 @@ int Play(const Options& opts) {
         if (!png.written)
             std::fprintf(stderr, "korvane-render: %s: play time %lld ms was never reached\n",
                          png.file.c_str(), static_cast<long long>(png.at));
+    // Sounds never played have decoded too: what failed among them is missing as well.
+    modSound::AwaitAllDecodes();
+    modBMSLoad::NoteUndecodedSounds();
     if (opts.stats) PrintStats(run.frames);
     if (!ended) {
         try {

@@ -37,6 +37,7 @@ struct Pool {
     // The budget taken for the queued decodings of each file.
     std::unordered_map<std::string, std::weak_ptr<media::Reservation>> advances;
     int pending = 0;  // jobs queued or running
+    int failures = 0;  // decodings that gave no sound, ever
     bool open = false;
     bool closing = false;
 };
@@ -60,6 +61,7 @@ void Run(Pool& pool, LoadJob& job, std::unique_lock<std::mutex>& held) {
         pcm = nullptr;  // out of memory on an absurd file: the sound is simply not there
     }
     held.lock();
+    if (!pcm) ++pool.failures;
     job.pcm = std::move(pcm);
     job.state = LoadJob::State::Done;
     --pool.pending;
@@ -131,6 +133,18 @@ int PendingDecodes() {
     Pool& pool = ThePool();
     std::lock_guard<std::mutex> guard(pool.lock);
     return pool.pending;
+}
+
+int FailedLoads() {
+    Pool& pool = ThePool();
+    std::lock_guard<std::mutex> guard(pool.lock);
+    return pool.failures;
+}
+
+bool LoadFailed(const LoadJob& job) {
+    Pool& pool = ThePool();
+    std::lock_guard<std::mutex> guard(pool.lock);
+    return job.state == LoadJob::State::Done && !job.pcm;
 }
 
 bool LoadsOpen() {

@@ -45,6 +45,10 @@ std::shared_ptr<LoadJob> QueueLoad(const std::string& name, const std::string& p
                                    uint64_t bytes);
 // Whether the decoding has finished (TakeLoad then returns at once).
 bool LoadDone(const LoadJob& job);
+// Whether it has finished without a sound.
+bool LoadFailed(const LoadJob& job);
+// How many decodings have finished without a sound since the program started.
+int FailedLoads();
 // The result of a queued decoding, waiting for it (first in the queue if no worker took it yet).
 std::shared_ptr<const plat::Pcm> TakeLoad(const std::shared_ptr<LoadJob>& job);
 // Forgets a queued decoding whose result is no longer wanted.

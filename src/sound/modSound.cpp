@@ -14,6 +14,8 @@ bool DecodeAllFirst = false;
 
 namespace {
 
+int SettledFailures = 0;  // FailedLoads() at the last SettleFailedDecodes
+
 // Runs `step` over every sound slot; a run-time error goes to the report under `procName`.
 template <typename Step>
 void EverySound(const char* procName, Step step) {
@@ -105,8 +107,19 @@ void AwaitAllDecodes() {
     for (auto& s : WavBuffer) s.awaitDecode();
 }
 
+bool SettleFailedDecodes() {
+    int failures = FailedLoads();
+    if (failures == SettledFailures) return false;
+    SettledFailures = failures;
+    // Only the failed ones: a decoded sound takes its voice where the load would have given it.
+    for (auto& s : WavBuffer)
+        if (s.pendingLoad() && LoadFailed(*s.pendingLoad())) s.awaitDecode();
+    return true;
+}
+
 void Reset() {
     JoinPendingLoads();
+    SettledFailures = FailedLoads();
     DecodeAllFirst = false;
     for (auto& s : WavBuffer) s.clear();
 }

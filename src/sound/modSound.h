@@ -40,6 +40,9 @@ void AwaitAllDecodes();
 extern bool DecodeAllFirst;
 // Decodes queued or running.
 int PendingDecodes();
+// Empties the slots whose decoding failed since the last call (as playing them would); true
+// when there were any.
+bool SettleFailedDecodes();
 
 // Finishes any open batch and clears every slot (tests).
 void Reset();
