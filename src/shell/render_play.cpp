@@ -206,8 +206,7 @@ class WavOutput {
     bool Start(const Options& opts) {
         if (opts.wav.empty()) return true;
         std::string why;
-        if (!writer_.Open(opts.wav, opts.wavLimitBytes, &why))
-            return Fail(opts.wav, why);
+        if (!writer_.Open(opts.wav, opts.wavLimitBytes, &why)) return Fail(opts.wav, why);
         device_.StartCapture([this](const float* s, int64_t n) { return writer_.Write(s, n); },
                              opts.exact ? kLateFrames : 0);
         on_ = true;

@@ -36,7 +36,7 @@ struct Pool {
     std::vector<std::thread> workers;
     // The budget taken for the queued decodings of each file.
     std::unordered_map<std::string, std::weak_ptr<media::Reservation>> advances;
-    int pending = 0;  // jobs queued or running
+    int pending = 0;   // jobs queued or running
     int failures = 0;  // decodings that gave no sound, ever
     bool open = false;
     bool closing = false;
