@@ -77,9 +77,12 @@ class PlatformDecode : public testsupport::Test {};
 TEST_F(PlatformDecode, EverySoundFileDecodesAsExpected) {
     std::string report;
     for (const std::string& f : SoundFiles()) {
-        report += f + ": " + Describe(DataPath("sound/" + f)) + "\n";
-        EXPECT_EQ(SlotHolds(DataPath("sound/" + f), true), SlotHolds(DataPath("sound/" + f), false))
-            << f << " read by its header";
+        std::string path = DataPath("sound/" + f);
+        report += f + ": " + Describe(path);
+        // Read by its header, a slot holds what the decode will give, unless the decode fails.
+        std::string byHeader = SlotHolds(path, true);
+        if (byHeader != SlotHolds(path, false)) report += "; by its header " + byHeader;
+        report += "\n";
     }
     EXPECT_TRUE(testsupport::SameTextAsFile(DataPath("sound/decode.txt"), report));
 }

@@ -93,6 +93,7 @@ char32_t NextChar(std::string_view s, size_t& i);
 // ---- random blocks
 // Forgets the media names of the last load (NameMedia).
 void ResetMediaNames();
+void ResetSoundOrder();
 
 void ResetRandom();
 void SeedRandomForLoad();

@@ -121,6 +121,11 @@ void ShowLoadProgress();
 // Puts the decoding of the sounds in the order the play needs them from the play time `at`, and
 // waits until those of its first moments are decoded (the caption's dots go on meanwhile).
 void ReadySoundsFrom(Currency at);
+// The same in two steps: a seek only orders the decoding, and the play clock waits when it next
+// moves, so a burst of seeks (wheel notches) waits once, for where it ends. AwaitOrderedSounds
+// is false when there was nothing to wait for.
+void OrderSoundsFrom(Currency at);
+bool AwaitOrderedSounds();
 void ClearPlayState();
 void LoadBMSHeader(std::string_view command, std::string_view argument);
 void LoadBMSObject(std::string_view command, std::string_view data);

@@ -53,6 +53,7 @@ void Reset() {
     LoadTime = 0;
     LoadWallMs = 0;
     ResetMediaNames();
+    ResetSoundOrder();
     LastDotTime = 0;
     BpmTable.Fill(0);
     StopTable.Fill(0);

@@ -111,7 +111,7 @@ void SeekBMS(Integer measure) {
         for (long k = 0; k <= 999; ++k) BarLine[k].Enabled = k < measure ? 0 : -1;
 
         RestoreObjects();
-        ReadySoundsFrom(modCount::PlayTime);
+        OrderSoundsFrom(modCount::PlayTime);
 
         for (Long i = 0; i <= Obj.UBound(); ++i) {
             if (Obj[i].Enabled != 0) {

@@ -49,15 +49,38 @@ Need SoundsByNeed(Currency at) {
     return need;
 }
 
+// The sounds the play clock waits for before it next moves; see OrderSoundsFrom.
+std::vector<long> Awaited;
+bool AwaitPending = false;
+
 }  // namespace
 
-void ReadySoundsFrom(Currency at) {
+void ResetSoundOrder() {
+    Awaited.clear();
+    AwaitPending = false;
+}
+
+void OrderSoundsFrom(Currency at) {
     Need need = SoundsByNeed(at);
     modSound::DecodeInOrder(need.order);
+    Awaited = std::move(need.soon);
+    AwaitPending = true;
+}
+
+bool AwaitOrderedSounds() {
+    if (!AwaitPending) return false;
+    AwaitPending = false;
     if (modSound::DecodeAllFirst)
         modSound::AwaitAllDecodes();
     else
-        modSound::AwaitDecodes(need.soon, ShowLoadProgress);
+        modSound::AwaitDecodes(Awaited, ShowLoadProgress);
+    Awaited.clear();
+    return true;
+}
+
+void ReadySoundsFrom(Currency at) {
+    OrderSoundsFrom(at);
+    AwaitOrderedSounds();
 }
 
 }  // namespace modBMSLoad

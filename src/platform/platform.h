@@ -72,6 +72,8 @@ void ConvertToOutputRate(Pcm& pcm);
 void ConvertToOutputRate(Pcm& pcm, media::Reservation& budget);
 // Readies the process for decoding on several threads; call before the decoding threads start.
 void PrepareParallelDecoding();
+// Makes the calling thread give way to the others: decoding ahead must never make a frame late.
+void LowerThreadPriority();
 // A file being replaced: the target (links followed) and the temporary beside it.
 struct Replacement {
     std::string target, temp;

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <malloc.h>
 #include <sndfile.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -323,6 +324,11 @@ void PrepareParallelDecoding() {
     static const bool once = mallopt(M_TRIM_THRESHOLD, 256 << 20) && mallopt(M_TOP_PAD, 64 << 20) &&
                              mallopt(M_MMAP_THRESHOLD, 4 << 20);
     (void)once;
+}
+
+void LowerThreadPriority() {
+    // Linux keeps a nice value per thread; a thread may always lower its own priority.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
 }
 
 std::optional<Pcm> DecodeSound(const std::string& path) {

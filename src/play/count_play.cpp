@@ -151,6 +151,13 @@ void AdvanceFirstObj() {
     while (FirstObj >= 0 && FirstObj <= upper && modBMSLoad::Obj[FirstObj].Enabled == 0) ++FirstObj;
 }
 
+// After a seek, the sounds of the new position's first moments; the wait is no play time.
+void AwaitSeekSounds() {
+    Long before = plat::Now();
+    if (!modBMSLoad::AwaitOrderedSounds()) return;
+    LastTime = vb::ClockAdd(LastTime, vb::ClockDiff(plat::Now(), before));
+}
+
 }  // namespace
 
 void CountPlay() {
@@ -158,6 +165,7 @@ void CountPlay() {
     Long now = 0, delta = 0;
     Currency ticks;
     Step step{Currency(), 0};
+    Attempt(AwaitSeekSounds);
     Attempt([&] { rate = vb::CSng(modMain::Settings.Frequency * 0.01); });
     Attempt([&] { now = plat::Now(); });
     delta = vb::ClockDiff(now, LastTime);

@@ -79,6 +79,7 @@ std::shared_ptr<LoadJob> NextQueued(Pool& pool) {
 }
 
 void Worker(Pool& pool) {
+    plat::LowerThreadPriority();
     std::unique_lock<std::mutex> held(pool.lock);
     for (;;) {
         pool.wake.wait(held, [&] { return !pool.queue.empty() || pool.closing; });
