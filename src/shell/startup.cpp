@@ -62,7 +62,9 @@ void StartUp() {
             if (modMessage::FindPrevInstance()) plat::ExitProcess(0);
             plat::ListenForInstances();
         }
-        plat::PrepareFonts();  // meanwhile the window, settings and chart are made
+        // Someone waits for the window: its fonts are found while it, the settings and the
+        // chart are made. (A render looks for them when a title needs them, if ever.)
+        if (!plat::Dev().ClockIsVirtual()) plat::PrepareFonts();
         VideoOpen = plat::Dev().OpenVideo(kScreenWidth, kScreenHeight);
         frmMain::Form_Load();
         ResetChartValues();
