@@ -46,9 +46,11 @@ void Form_DblClick() {
     if (paused) modKey::PlayResume();
 }
 
-// Quoted, so a path with spaces stays one token.
+// Read as the one token of a command line, whatever it holds: a quoted line could not carry a
+// name with a double quote, which Linux allows.
 bool Form_OLEDragDrop(const std::string& path) {
-    return modMain::ReadCmdLine("\"" + path + "\"");
+    modBMSLoad::StartMeasure = 0;
+    return modMain::ParseCmdArg(path);
 }
 
 void Form_QueryUnload() {
