@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_support.h"
 #include "chart/modBMSLoad.h"
 #include "platform/headless.h"
 #include "platform/platform.h"
@@ -116,10 +117,7 @@ double PlayWhileDecoding(plat::HeadlessDevice& device) {
 }
 
 void OpenManyKeysounds(benchmark::State& state) {
-    plat::HeadlessDevice& device = plat::InstallHeadless();
-    device.OpenAudio();
-    modMain::InstallHooks();
-    modMain::UseSettingsFile = false;
+    plat::HeadlessDevice& device = bench::HeadlessPlayer();
     if (!EnsureSounds()) {
         state.SkipWithError("cannot write the keysounds");
         return;

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "base/media_budget.h"
+#include "bench_support.h"
 #include "chart/modBMSLoad.h"
 #include "display/surfaces.h"
 #include "platform/headless.h"
@@ -82,12 +83,7 @@ void Write(const std::string& path, const std::string& bytes) {
 }
 
 void Prepare() {
-    static bool done = false;
-    if (done) return;
-    done = true;
-    plat::InstallHeadless().OpenAudio();
-    modMain::InstallHooks();
-    modMain::UseSettingsFile = false;
+    bench::HeadlessPlayer();
     if (fs::exists(kDir + "/ready")) return;
     for (int i = 1; i <= kSounds; ++i) {
         Write(kDir + "/exact/k" + std::to_string(i) + ".wav", Wav(i));

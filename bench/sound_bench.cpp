@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_support.h"
 #include "chart/modBMSLoad.h"
 #include "platform/headless.h"
 #include "platform/platform.h"
@@ -90,12 +91,7 @@ bool EnsureSounds(const std::string& set) {
 }
 
 void Prepare() {
-    static bool done = false;
-    if (done) return;
-    done = true;
-    plat::InstallHeadless().OpenAudio();
-    modMain::InstallHooks();
-    modMain::UseSettingsFile = false;
+    bench::HeadlessPlayer();
 }
 
 void ClearAll() {

@@ -47,12 +47,7 @@ class Frames : public testsupport::Test, public ::testing::WithParamInterface<Ca
     // Frames until the play time reaches `at` (at once for the idle frame, -1).
     void PlayTo(int64_t at) {
         if (at < 0) return modMain::RunFrame();
-        const vb::Currency until = vb::Currency::FromInt(at);
-        for (int n = 0;
-             n < 100000 && (modMain::PlayState == modMain::PS_LOAD || modCount::PlayTime < until);
-             ++n)
-            render::RunFrame();
-        ASSERT_GE(modCount::PlayTime, until) << "the play time was never reached";
+        ASSERT_TRUE(testsupport::PlayUntil(at, 100000)) << "the play time was never reached";
         for (char key : Field(GetParam(), "press")) {
             dev->SetKey(key, true);
             render::RunFrame();

@@ -54,12 +54,7 @@ class Videos : public testsupport::Test, public ::testing::WithParamInterface<Ca
     }
 
     void PlayTo(int64_t ms) {
-        const vb::Currency until = vb::Currency::FromInt(ms);
-        for (int n = 0;
-             n < 20000 && (modMain::PlayState == modMain::PS_LOAD || modCount::PlayTime < until);
-             ++n)
-            render::RunFrame();
-        ASSERT_GE(modCount::PlayTime, until) << "the play time was never reached";
+        ASSERT_TRUE(testsupport::PlayUntil(ms, 20000)) << "the play time was never reached";
     }
 
     void Check(const std::string& step) {

@@ -8,6 +8,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "shell/render.h"
+
 namespace testsupport {
 
 namespace fs = std::filesystem;
@@ -34,6 +36,14 @@ plat::HeadlessDevice& ResetAll() {
     modMain::UseSettingsFile = false;
     modMain::UseInstanceHandOver = false;
     return dev;
+}
+
+bool PlayUntil(int64_t ms, int frames) {
+    const vb::Currency until = vb::Currency::FromInt(ms);
+    for (int n = 0;
+         n < frames && (modMain::PlayState == modMain::PS_LOAD || modCount::PlayTime < until); ++n)
+        render::RunFrame();
+    return modCount::PlayTime >= until;
 }
 
 TempDir::TempDir() {

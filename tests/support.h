@@ -36,6 +36,10 @@ namespace testsupport {
 // "Korvane 1.0.0", and neither krv.ini nor the instance hand-over in use. Returns the device.
 plat::HeadlessDevice& ResetAll();
 
+// Runs the renderer's frames (a load first, if one is asked for) until the play time reaches `ms`;
+// false when it has not after `frames` frames.
+bool PlayUntil(int64_t ms, int frames);
+
 // A fresh folder under /tmp, removed with everything in it when the object goes.
 class TempDir {
   public:

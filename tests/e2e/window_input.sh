@@ -119,10 +119,7 @@ moving || fail "not playing the chart at the long path"
 
 section "Escape: the long path is the recent chart"
 focus
-xdotool keydown Escape
-wait_exit
-xdotool keyup Escape
-[ "$EXIT_CODE" = 0 ] || fail "Escape: exit $EXIT_CODE"
+escape_ends
 grep -qF "RecentFile=\"$long_chart\"" "$APP/krv.ini" || fail "RecentFile is not the long path"
 [ -e "$APP/error.txt" ] && { fail "error.txt written"; cat "$APP/error.txt"; }
 [ $FAILED -eq 0 ] || { echo "player output:"; cat "$WORK/player.out"; }

@@ -112,6 +112,14 @@ wait_exit() {
     EXIT_CODE=$?
 }
 
+# Escape ends the player, with exit code 0; the key is held until it has.
+escape_ends() {
+    xdotool keydown Escape
+    wait_exit
+    xdotool keyup Escape
+    [ "$EXIT_CODE" = 0 ] || fail "Escape: exit $EXIT_CODE"
+}
+
 # Keyboard focus to a window (the player by default). No window manager runs, so nothing else
 # gives it, and a window that is not viewable yet refuses it: asked again until it holds.
 focus() { wait_for "$LIMIT" has_focus "${1:-$WID}" || fail "window ${1:-$WID} took no focus"; }

@@ -99,10 +99,7 @@ alive || fail "the first player ended"
 
 section "Escape ends the player and saves the options and the recent chart"
 focus
-xdotool keydown Escape
-wait_exit
-xdotool keyup Escape
-[ "$EXIT_CODE" = 0 ] || fail "Escape: exit $EXIT_CODE"
+escape_ends
 grep -q '^DispInfo=True' "$APP/krv.ini" || fail "DispInfo not saved"
 grep -qF "RecentFile=\"$WORK/other chart.bms\"" "$APP/krv.ini" || fail "RecentFile not saved"
 grep -q '^X=1500' "$APP/krv.ini" && grep -q '^Y=3000' "$APP/krv.ini" || fail "position not kept"
