@@ -278,9 +278,9 @@ class Session {
 
     void Keys(const std::string& name, bool down) {
         static const std::map<std::string, int> named = {
-            {"Space", 32},  {"Ctrl", 17},     {"Esc", 27},    {"Home", 36},     {"End", 35},
-            {"PgUp", 33},   {"PgDn", 34},     {"Up", 38},     {"Down", 40},     {"F1", 112},
-            {"F2", 113},    {"F11", 122},     {"Tab", 9},     {"Shift", 16},    {"Minus", 189},
+            {"Space", 32},   {"Ctrl", 17},      {"Esc", 27},     {"Home", 36},  {"End", 35},
+            {"PgUp", 33},    {"PgDn", 34},      {"Up", 38},      {"Down", 40},  {"F1", 112},
+            {"F2", 113},     {"F11", 122},      {"Tab", 9},      {"Shift", 16}, {"Minus", 189},
             {"Equals", 187}, {"PadMinus", 109}, {"PadPlus", 107}};
         static const std::set<int> notAll = {27, 9, 107, 109, 113, 122, 187, 189};
         int key = name == "all" ? -1 : name.size() == 1 ? name[0] : named.at(name);
@@ -499,10 +499,10 @@ void RunTable(const std::string& table) {
 }
 
 TEST(ShellSession, Tables) {
-    for (const char* table : {"shell/profile.txt", "shell/settings.txt", "shell/cmdline.txt",
-                              "shell/startup.txt", "shell/window.txt", "shell/handover.txt",
-                              "keys/keys.txt", "keys/desktop.txt", "files/paths.txt",
-                              "files/dialog.txt"})
+    for (const char* table :
+         {"shell/profile.txt", "shell/settings.txt", "shell/cmdline.txt", "shell/startup.txt",
+          "shell/window.txt", "shell/handover.txt", "keys/keys.txt", "keys/desktop.txt",
+          "files/paths.txt", "files/dialog.txt"})
         RunTable(table);
 }
 
