@@ -31,20 +31,26 @@ Currency Late(const ObjRecord& o) {
     return Currency::FromRaw(late);
 }
 
-// A sound due before its decode is done holds the play clock at this frame: the time spent
-// waiting is taken out of the next step, so the song goes on from here with no hole. (The
-// headless clock does not move meanwhile, so a render never waits.)
+// Runs `wait` with the play clock held at this frame: the time it took is taken out of the next
+// step, so the song goes on from here with no hole. (The headless clock does not move meanwhile,
+// so a render never waits.) `wait` says whether it had anything to wait for; the milliseconds
+// waited are returned.
+template <typename Wait>
+Long HoldClock(Wait wait) {
+    Long before = plat::Now();
+    if (!wait()) return 0;
+    Long waited = vb::ClockDiff(plat::Now(), before);
+    if (waited > 0) LastTime = vb::ClockAdd(LastTime, waited);
+    return waited;
+}
+
+// A sound due before its decode is done is waited for.
 void PlaySound(const ObjRecord& o, Long channel) {
     clsSoundBuffer& sound = WavBuffer[o.Value];
     if (!sound.isDecoded()) {
         LateSounds = vb::AddL(LateSounds, 1);
-        Long before = plat::Now();
-        sound.awaitDecode();
-        Long waited = vb::ClockDiff(plat::Now(), before);
-        if (waited > 0) {
-            LastTime = vb::ClockAdd(LastTime, waited);
-            SoundWaits = vb::AddL(SoundWaits, 1);
-        }
+        auto decode = [&] { return sound.awaitDecode(), true; };
+        if (HoldClock(decode) > 0) SoundWaits = vb::AddL(SoundWaits, 1);
     }
     sound.play(channel, Late(o));
 }
@@ -151,11 +157,9 @@ void AdvanceFirstObj() {
     while (FirstObj >= 0 && FirstObj <= upper && modBMSLoad::Obj[FirstObj].Enabled == 0) ++FirstObj;
 }
 
-// After a seek, the sounds of the new position's first moments; the wait is no play time.
+// After a seek, the sounds of the new position's first moments.
 void AwaitSeekSounds() {
-    Long before = plat::Now();
-    if (!modBMSLoad::AwaitOrderedSounds()) return;
-    LastTime = vb::ClockAdd(LastTime, vb::ClockDiff(plat::Now(), before));
+    HoldClock(modBMSLoad::AwaitOrderedSounds);
 }
 
 }  // namespace

@@ -16,6 +16,11 @@ constexpr size_t kMaxBufferBytes = 0x0FFFFFFF;
 
 enum class Outcome { Decoded, NotDecodable, Refused };
 
+// Whether the sound output takes a sound of this shape: mono or stereo, 100 Hz to 100 kHz.
+bool OutputTakes(int channels, int rate) {
+    return channels >= 1 && channels <= 2 && rate >= 100 && rate <= 100000;
+}
+
 // A decoded sound with its share of the media budget, given back when the last slot or voice
 // lets go of it.
 struct HeldPcm {
@@ -36,8 +41,7 @@ std::shared_ptr<const plat::Pcm> Decode(const std::string& path, Outcome& outcom
     if (!pcm) return nullptr;
     outcome = Outcome::Refused;
     if (pcm->data.empty() || pcm->data.size() > kMaxBufferBytes) return nullptr;
-    if (pcm->channels < 1 || pcm->channels > 2) return nullptr;
-    if (pcm->rate < 100 || pcm->rate > 100000) return nullptr;
+    if (!OutputTakes(pcm->channels, pcm->rate)) return nullptr;
     if (pcm->AvgBytesPerSec() <= 0) return nullptr;
     // Converted here, on the decoding thread, so that the mixer only copies it at normal speed.
     plat::ConvertToOutputRate(*pcm, held->budget);
@@ -113,10 +117,8 @@ std::optional<plat::SoundHeader> FindSoundHeader(const std::string& name, std::s
         found = plat::ProbeSound(candidate);
         if (!found) return false;
         path = candidate;
-        const plat::SoundHeader& h = *found;
         // A file that announces no frames decodes to nothing, which ends the search too.
-        refused =
-            h.frames == 0 || h.channels < 1 || h.channels > 2 || h.rate < 100 || h.rate > 100000;
+        refused = found->frames == 0 || !OutputTakes(found->channels, found->rate);
         return true;
     });
     if (refused) found.reset();
